@@ -1,0 +1,60 @@
+#pragma once
+// The worker object: every long operation's status reports, log lines, timed stages and folders.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "builder/status.h"
+#include "builder/toolchain.h"
+#include "game/game.h"
+#include "platform/platform.h"
+
+namespace launcher {
+
+struct StageTime {
+    std::string name;
+    double seconds = 0.0;
+};
+
+class Builder {
+public:
+    Builder(const Game& game, const std::filesystem::path& baseFolder, Http* http, Platform* platform);
+
+    std::function<void(const Status&)> statusCallback;
+    // Runs while the log mutex is held: it must never log.
+    std::function<void(const std::string&)> logCallback;
+    std::atomic<bool> cancel{false};
+    std::string builtinToolList;
+    std::atomic<int> phase{0};
+    std::vector<StageTime> stages;
+    Game game;
+    std::filesystem::path baseFolder;
+    Http* http;
+    Platform* platform;
+    Toolchain toolchain;
+    std::mutex logMutex;
+
+    // Reports made before the status callback is set are dropped.
+    void Report(const std::string& title, const std::string& detail, double fraction);
+    // Appends one time-stamped line to launcher.log and hands the bare line to the log callback.
+    void Log(const std::string& line);
+    void BeginBuildLog();
+    // Runs body as a named, timed stage; the stage is recorded whether it succeeds or not.
+    bool Stage(const std::string& name, const std::function<bool()>& body);
+    void LogTiming();
+
+    std::filesystem::path PlayFolder() const;
+    std::filesystem::path ToolDir(const std::string& id) const;
+    std::filesystem::path GameExePath() const;
+    bool IsInstalled() const;
+};
+
+// "%.0f MB" below 2^30 bytes, "%.1f GB" from there on (MB = 2^20 bytes).
+std::string FormatSize(std::uint64_t bytes);
+
+}  // namespace launcher

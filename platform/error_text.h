@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace launcher {
+
+// message + " (" + code + (": " + systemText when there is one) + ")", with the system text's
+// trailing line breaks and blanks cut.
+std::string ComposeErrorText(const std::string& message, std::uint32_t code, const std::string& systemText);
+
+#ifdef _WIN32
+// Reads the calling thread's last error first, so call it right after the failing call. When the
+// message itself has to be computed, capture the code first and pass it.
+std::string Win32ErrorText(const std::string& message);
+std::string Win32ErrorText(const std::string& message, std::uint32_t code);
+#else
+// The same form for an errno value.
+std::string PosixErrorText(const std::string& message, int code);
+#endif
+
+}  // namespace launcher

@@ -1,0 +1,20 @@
+#pragma once
+// UTF-8 <-> wide text. On Windows wide text is UTF-16, elsewhere it holds one code point a character.
+
+#include <filesystem>
+#include <string>
+
+namespace launcher {
+
+// Ill-formed UTF-8 is not an error: each bad sequence becomes U+FFFD.
+std::wstring ToWide(const std::string& utf8);
+std::string ToUtf8(const std::wstring& wide);
+
+// The strict form for paths read from outside (JSON, archive entry names): ill-formed UTF-8
+// throws std::system_error.
+std::filesystem::path Utf8Path(const std::string& utf8);
+
+// A path as UTF-8 text, for messages and files.
+std::string PathToUtf8(const std::filesystem::path& path);
+
+}  // namespace launcher

@@ -1,0 +1,71 @@
+#include "platform/error_text.h"
+
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace launcher {
+namespace {
+
+struct ComposeCase {
+    const char* name;
+    std::uint32_t code;
+    std::string systemText;
+    std::string expected;
+};
+
+class ComposeErrorTextTest : public testing::TestWithParam<ComposeCase> {};
+
+TEST_P(ComposeErrorTextTest, Formats) {
+    EXPECT_EQ(ComposeErrorText("Could not start the game", GetParam().code, GetParam().systemText),
+              GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ComposeErrorTextTest,
+    testing::Values(
+        ComposeCase{"line_break_cut_full_stop_kept", 2, "The system cannot find the file specified.\r\n",
+                    "Could not start the game (2: The system cannot find the file specified.)"},
+        ComposeCase{"trailing_blanks_cut", 5, "Access is denied.  \n ", "Could not start the game (5: Access is denied.)"},
+        ComposeCase{"no_system_text", 12002, "", "Could not start the game (12002)"},
+        ComposeCase{"only_line_breaks", 7, "\r\n", "Could not start the game (7)"},
+        ComposeCase{"code_is_unsigned", 0x80070005u, "x", "Could not start the game (2147942405: x)"}),
+    [](const testing::TestParamInfo<ComposeCase>& info) { return std::string(info.param.name); });
+
+#ifdef _WIN32
+
+// The system's words differ between Windows and Wine: only the structure is compared.
+void ExpectSystemTextFor(const std::string& text, const std::string& head) {
+    ASSERT_GT(text.size(), head.size() + 1) << text;
+    EXPECT_EQ(text.substr(0, head.size()), head) << text;
+    EXPECT_EQ(text.back(), ')') << text;
+    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
+    EXPECT_NE(text[text.size() - 2], ' ') << text;
+}
+
+TEST(Win32ErrorTextTest, AppendsTheCodeAndTheSystemText) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    ExpectSystemTextFor(Win32ErrorText("Could not start the game"), "Could not start the game (2: ");
+}
+
+TEST(Win32ErrorTextTest, CodeZeroStillGetsItsText) {
+    SetLastError(0);
+    ExpectSystemTextFor(Win32ErrorText("m"), "m (0: ");
+}
+
+TEST(Win32ErrorTextTest, ACodeWithoutSystemTextGetsOnlyTheCode) {
+    SetLastError(0x20001234u);  // customer bit set: no system table has it
+    EXPECT_EQ(Win32ErrorText("m"), "m (536875572)");
+}
+
+TEST(Win32ErrorTextTest, TheCapturedCodeWinsOverTheLastError) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    ExpectSystemTextFor(Win32ErrorText("m", ERROR_ACCESS_DENIED), "m (5: ");
+}
+
+#endif
+
+}  // namespace
+}  // namespace launcher

@@ -1,0 +1,96 @@
+#include "platform/file_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace launcher {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+// The fixture's tree holds inner/file.txt, top.txt and a link to the folder beside it, which holds
+// keep.txt (tests/support/make_link_fixture.cmake).
+fs::path LinkFixture(const char* tree) { return test::PathFromEnvironment("LAUNCHER_LINK_FIXTURE") / tree; }
+
+TEST(FileTreeTest, RemovesAFolderWithAllItHolds) {
+    TempFolder temp;
+    WriteFile(temp / "build/a/b/c.obj", "1");
+    WriteFile(temp / "build/top.txt", "2");
+    fs::create_directories(temp / "build/empty");
+    std::error_code ec;
+    EXPECT_TRUE(RemoveTree(temp / "build", ec)) << ec.message();
+    EXPECT_FALSE(fs::exists(temp / "build"));
+}
+
+TEST(FileTreeTest, RemovesAFileAndTakesNothingAsDone) {
+    TempFolder temp;
+    WriteFile(temp / "file.txt", "x");
+    std::error_code ec;
+    EXPECT_TRUE(RemoveTree(temp / "file.txt", ec));
+    EXPECT_FALSE(fs::exists(temp / "file.txt"));
+    EXPECT_TRUE(RemoveTree(temp / "missing", ec));
+    EXPECT_TRUE(RemoveTree(temp / "missing/deeper", ec));
+}
+
+#ifdef _WIN32
+TEST(FileTreeTest, RemovesReadOnlyFiles) {
+    TempFolder temp;
+    WriteFile(temp / "tree/pack.idx", "x");
+    fs::permissions(temp / "tree/pack.idx", fs::perms::owner_write, fs::perm_options::remove);
+    std::error_code ec;
+    EXPECT_TRUE(RemoveTree(temp / "tree", ec)) << ec.message();
+    EXPECT_FALSE(fs::exists(temp / "tree"));
+}
+#endif
+
+TEST(FileTreeTest, TellsALinkFromARealFolder) {
+    const fs::path fixture = LinkFixture("walk");
+    EXPECT_TRUE(IsLink(fixture / "tree/link"));
+    EXPECT_FALSE(IsLink(fixture / "tree/inner"));
+    EXPECT_FALSE(IsLink(fixture / "tree/top.txt"));
+    EXPECT_FALSE(IsLink(fixture / "tree/missing"));
+}
+
+TEST(FileTreeTest, RemovingATreeTakesTheLinkButNothingBehindIt) {
+    const fs::path fixture = LinkFixture("remove");
+    ASSERT_TRUE(IsLink(fixture / "tree/link"));
+    std::error_code ec;
+    EXPECT_TRUE(RemoveTree(fixture / "tree", ec)) << ec.message();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(fixture / "tree")));
+    EXPECT_EQ(ReadFile(fixture / "outside/keep.txt"), "keep");
+}
+
+TEST(FileTreeTest, WalkVisitsTheLinkButNeverEntersIt) {
+    const fs::path fixture = LinkFixture("walk");
+    std::set<std::pair<std::string, EntryKind>> seen;
+    std::error_code ec;
+    ASSERT_TRUE(WalkTree(fixture / "tree",
+                         [&](const fs::path& path, EntryKind kind) {
+                             seen.insert({path.lexically_relative(fixture / "tree").generic_string(), kind});
+                         },
+                         ec))
+        << ec.message();
+    const std::set<std::pair<std::string, EntryKind>> expected = {{"inner", EntryKind::Folder},
+                                                                  {"inner/file.txt", EntryKind::File},
+                                                                  {"link", EntryKind::Link},
+                                                                  {"top.txt", EntryKind::File}};
+    EXPECT_EQ(seen, expected);
+}
+
+TEST(FileTreeTest, WalkOfAMissingFolderFails) {
+    TempFolder temp;
+    std::error_code ec;
+    EXPECT_FALSE(WalkTree(temp / "missing", [](const fs::path&, EntryKind) {}, ec));
+    EXPECT_TRUE(ec);
+}
+
+}  // namespace
+}  // namespace launcher

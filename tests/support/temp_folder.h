@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace launcher::test {
+
+// A fresh, empty folder of its own under the system's temporary folder, removed with all it holds
+// (links as links) when the fixture ends.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::filesystem::path& relative) const { return path_ / relative; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Writes text to a file byte for byte, making its folder first.
+void WriteFile(const std::filesystem::path& file, const std::string& text);
+// The whole file byte for byte; empty when it cannot be read.
+std::string ReadFile(const std::filesystem::path& file);
+
+}  // namespace launcher::test

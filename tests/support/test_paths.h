@@ -1,0 +1,15 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace launcher::test {
+
+// The folder that holds the test programs and the helper child.
+std::filesystem::path TestBinFolder();
+// The helper child program (tests/support/helper_child.cpp).
+std::filesystem::path HelperChildPath();
+// A path handed over by the test's environment; throws when it is not set.
+std::filesystem::path PathFromEnvironment(const char* name);
+
+}  // namespace launcher::test
