@@ -63,12 +63,16 @@ bool IsLink(const fs::path& path) {
 bool RemoveTree(const fs::path& path, std::error_code& ec) {
     ec.clear();
     if (IsRealFolder(path)) {
+        // What can go goes, also after a failure; the first error is the one reported.
+        std::error_code first;
         std::error_code walkError;
         for (fs::directory_iterator it(path, walkError), end; !walkError && it != end; it.increment(walkError)) {
-            if (!RemoveTree(it->path(), ec)) return false;
+            std::error_code entryError;
+            if (!RemoveTree(it->path(), entryError) && !first) first = entryError;
         }
-        if (walkError) {
-            ec = walkError;
+        if (!first) first = walkError;
+        if (first) {
+            ec = first;
             return false;
         }
     }

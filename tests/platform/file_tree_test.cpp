@@ -63,9 +63,19 @@ TEST(FileTreeTest, RemovingATreeTakesTheLinkButNothingBehindIt) {
     const fs::path fixture = LinkFixture("remove");
     ASSERT_TRUE(IsLink(fixture / "tree/link"));
     std::error_code ec;
-    EXPECT_TRUE(RemoveTree(fixture / "tree", ec)) << ec.message();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(fixture / "tree")));
+    const bool removed = RemoveTree(fixture / "tree", ec);
     EXPECT_EQ(ReadFile(fixture / "outside/keep.txt"), "keep");
+    EXPECT_FALSE(fs::exists(fixture / "tree/top.txt"));
+    EXPECT_FALSE(fs::exists(fixture / "tree/inner"));
+    if (test::RunningUnderWine()) {
+        // Wine cannot delete a link to a folder at all: the failure is reported and the link stays.
+        EXPECT_FALSE(removed);
+        EXPECT_TRUE(ec);
+        EXPECT_TRUE(IsLink(fixture / "tree/link"));
+    } else {
+        EXPECT_TRUE(removed) << ec.message();
+        EXPECT_FALSE(fs::exists(fs::symlink_status(fixture / "tree")));
+    }
 }
 
 TEST(FileTreeTest, WalkVisitsTheLinkButNeverEntersIt) {

@@ -1,5 +1,9 @@
 #include "tests/support/test_paths.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -16,6 +20,15 @@ std::filesystem::path PathFromEnvironment(const char* name) {
     const std::string value = MakePlatform()->GetEnv(name);
     if (value.empty()) throw std::runtime_error(std::string("the test needs the environment variable ") + name);
     return std::filesystem::path(value);
+}
+
+bool RunningUnderWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
 }
 
 }  // namespace launcher::test

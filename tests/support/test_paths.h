@@ -12,4 +12,7 @@ std::filesystem::path HelperChildPath();
 // A path handed over by the test's environment; throws when it is not set.
 std::filesystem::path PathFromEnvironment(const char* name);
 
+// True for a Windows test program that Wine runs.
+bool RunningUnderWine();
+
 }  // namespace launcher::test

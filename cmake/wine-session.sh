@@ -1,0 +1,33 @@
+# Sourced by the top-level commands: a display and a running wineserver for the Windows programs,
+# both stopped when the calling script exits.
+
+wine_session_start() {
+  local build="$1"
+  export WINEPREFIX="$PWD/$build/.wineprefix"
+  # Without a desktop, an Xvfb of our own on a free display. DISPLAY must be set before the first
+  # Wine call: a wineserver keeps the display it started with.
+  if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
+    local ready
+    ready=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$ready" 2>/dev/null &
+    WINE_SESSION_XVFB=$!
+    for _ in $(seq 100); do [ -s "$ready" ] && break; sleep 0.1; done
+    [ -s "$ready" ] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(head -n 1 "$ready")"
+    rm -f "$ready"
+  fi
+  trap wine_session_stop EXIT
+  # One server for the whole session (one may still be running from an earlier call); the
+  # wrapper makes the prefix on its first call.
+  mkdir -p "$WINEPREFIX"
+  /usr/lib/wine/wineserver -p 2>/dev/null || true
+  "$build/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true
+}
+
+wine_session_stop() {
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  if [ -n "${WINE_SESSION_XVFB:-}" ]; then
+    kill "$WINE_SESSION_XVFB" 2>/dev/null || true
+    wait "$WINE_SESSION_XVFB" 2>/dev/null || true
+  fi
+}
