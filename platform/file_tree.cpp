@@ -79,8 +79,7 @@ bool RemoveTree(const fs::path& path, std::error_code& ec) {
     return RemoveEntry(path, ec);
 }
 
-bool WalkTree(const fs::path& root, const std::function<void(const fs::path&, EntryKind)>& visit,
-              std::error_code& ec) {
+bool WalkTree(const fs::path& root, const std::function<void(const fs::path&, EntryKind)>& visit, std::error_code& ec) {
     ec.clear();
     for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path& path = it->path();

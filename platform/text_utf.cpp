@@ -1,9 +1,9 @@
 // The conversions for systems whose wide characters are whole code points. Bad input is replaced
 // the way Windows does it: one U+FFFD for each maximal ill-formed subsequence.
-#include "platform/text.h"
-
 #include <cstdint>
 #include <system_error>
+
+#include "platform/text.h"
 
 namespace launcher {
 namespace {

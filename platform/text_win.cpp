@@ -1,8 +1,8 @@
-#include "platform/text.h"
+#include <windows.h>
 
 #include <system_error>
 
-#include <windows.h>
+#include "platform/text.h"
 
 namespace launcher {
 
@@ -16,11 +16,10 @@ std::wstring ToWide(const std::string& utf8) {
 
 std::string ToUtf8(const std::wstring& wide) {
     if (wide.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                   nullptr);
+    int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr, nullptr);
     return utf8;
 }
 

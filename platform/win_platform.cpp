@@ -14,8 +14,9 @@ public:
     int Run(const std::vector<std::string>& argv, const std::filesystem::path&,
             const std::map<std::string, std::string>&, const LineCallback& onLine, std::atomic<bool>*) override {
         // The process runner is not part of this build yet.
-        if (onLine) onLine("cannot start " + (argv.empty() ? std::string() : argv.front()) +
-                           ": running programs is not available in this build");
+        if (onLine)
+            onLine("cannot start " + (argv.empty() ? std::string() : argv.front()) +
+                   ": running programs is not available in this build");
         return -1;
     }
 

@@ -1,7 +1,6 @@
 // Dear ImGui runs without any window or device: the pages are drawn and inspected this way.
-#include <imgui.h>
-
 #include <gtest/gtest.h>
+#include <imgui.h>
 
 namespace launcher {
 namespace {

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -28,13 +29,12 @@ class FormatSizeTest : public testing::TestWithParam<SizeCase> {};
 TEST_P(FormatSizeTest, Formats) { EXPECT_EQ(FormatSize(GetParam().bytes), GetParam().text); }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FormatSizeTest,
-                         testing::Values(SizeCase{"zero", 0, "0 MB"},
-                                         SizeCase{"just_over_half", 524289, "1 MB"},
+                         testing::Values(SizeCase{"zero", 0, "0 MB"}, SizeCase{"just_over_half", 524289, "1 MB"},
                                          SizeCase{"clang_archive", 845236708, "806 MB"},
                                          SizeCase{"just_below_a_gigabyte", 1073741823, "1024 MB"},
                                          SizeCase{"a_gigabyte", 1073741824, "1.0 GB"},
                                          SizeCase{"large", 5ull * 1073741824 + 536870912, "5.5 GB"}),
-                         [](const testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 class BuilderTest : public testing::Test {
 protected:
@@ -133,7 +133,8 @@ TEST_F(BuilderTest, BeginBuildLogClearsTheStagesAndSaysWhen) {
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_TRUE(std::regex_match(texts[0], std::regex(R"(build started \d{4}-\d\d-\d\d, \d+ logical processors)")))
         << texts[0];
-    EXPECT_NE(texts[0].find(", " + std::to_string(std::thread::hardware_concurrency()) + " logical"), std::string::npos);
+    EXPECT_NE(texts[0].find(", " + std::to_string(std::thread::hardware_concurrency()) + " logical"),
+              std::string::npos);
 }
 
 TEST_F(BuilderTest, AStageIsTimedAndLogged) {
@@ -206,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, IsInstalledTest,
                                          InstalledCase{"package_without_library", true, true, false, false},
                                          InstalledCase{"package", true, true, true, true},
                                          InstalledCase{"library_alone", true, false, true, false}),
-                         [](const testing::TestParamInfo<InstalledCase>& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 TEST_F(BuilderTest, PerReleasePackagesAlsoMeanPackageMode) {
     game.packages["abc"] = "Velmora2-eu.zip";

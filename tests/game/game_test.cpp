@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/case_name.h"
+
 namespace launcher {
 namespace {
 
@@ -15,7 +17,8 @@ constexpr const char* kSha = "0123456789abcdef0123456789abcdef01234567";
 // A usable description with extra members spliced in after the required ones.
 std::string Description(const std::string& extra = "") {
     return R"({"title": "Velmora", "short": "Velmora2", "repo": "https://github.com/o/tarnwick.git",
-               "releases": {")" + std::string(kSha) + R"(": "Europe"})" + (extra.empty() ? "" : ", " + extra) + "}";
+               "releases": {")" +
+           std::string(kSha) + R"(": "Europe"})" + (extra.empty() ? "" : ", " + extra) + "}";
 }
 
 Game Read(const std::string& text) {
@@ -49,7 +52,8 @@ TEST(GameTest, MissingKeysTakeTheirDefaults) {
 }
 
 TEST(GameTest, ReadsEveryKey) {
-    const Game game = Read(Description(R"("exe": "V2", "xbe": "main.xbe", "branch": "dev", "toolchain": "https://t/x.json",
+    const Game game =
+        Read(Description(R"("exe": "V2", "xbe": "main.xbe", "branch": "dev", "toolchain": "https://t/x.json",
         "package": "P.zip", "packages": {"AB": "Pab.zip"}, "music": true, "xbes": ["main.xbe", "extra.xbe"],
         "exes": ["V2", "Tool"], "release_xbes": {"CD": ["Main.xbe"]}, "version": "9.9")"));
     EXPECT_EQ(game.title, "Velmora");
@@ -88,9 +92,12 @@ TEST(GameTest, TheLaterOfTwoKeysThatDifferInCaseWins) {
     for (const auto& [first, second] :
          {std::pair<std::string, std::string>{"ABC", "abc"}, std::pair<std::string, std::string>{"abc", "ABC"}}) {
         const Game game = Read(R"({"title": "T", "short": "S", "repo": "r",
-            "releases": {")" + first + R"(": "early", ")" + second + R"(": "late"},
-            "packages": {")" + first + R"(": "early.zip", ")" + second + R"(": "late.zip"},
-            "release_xbes": {")" + first + R"(": ["early.xbe"], ")" + second + R"(": ["late.xbe"]}})");
+            "releases": {")" + first +
+                               R"(": "early", ")" + second + R"(": "late"},
+            "packages": {")" + first +
+                               R"(": "early.zip", ")" + second + R"(": "late.zip"},
+            "release_xbes": {")" +
+                               first + R"(": ["early.xbe"], ")" + second + R"(": ["late.xbe"]}})");
         EXPECT_EQ(game.releases.at("abc"), "late") << first << " then " << second;
         EXPECT_EQ(game.packages.at("abc"), "late.zip") << first << " then " << second;
         EXPECT_THAT(game.releaseXbes.at("abc"), ElementsAre("late.xbe")) << first << " then " << second;
@@ -102,12 +109,13 @@ TEST(GameTest, PackagesThatAreNoObjectAreIgnored) {
     EXPECT_TRUE(Read(Description(R"("packages": "a.zip")")).packages.empty());
 }
 
-struct UnreadableCase {
+// A description text and the name of its case.
+struct TextCase {
     const char* name;
     std::string text;
 };
 
-class UnreadableGameTest : public testing::TestWithParam<UnreadableCase> {};
+class UnreadableGameTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(UnreadableGameTest, LeavesTheRecordUntouched) {
     Game game;
@@ -119,20 +127,13 @@ TEST_P(UnreadableGameTest, LeavesTheRecordUntouched) {
     EXPECT_EQ(game.branch, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, UnreadableGameTest,
-    testing::Values(UnreadableCase{"empty", ""},
-                    UnreadableCase{"trailing_garbage", Description() + " x"},
-                    UnreadableCase{"comment", "// the game\n" + Description()},
-                    UnreadableCase{"truncated", Description().substr(0, 40)}),
-    [](const testing::TestParamInfo<UnreadableCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, UnreadableGameTest,
+                         testing::Values(TextCase{"empty", ""}, TextCase{"trailing_garbage", Description() + " x"},
+                                         TextCase{"comment", "// the game\n" + Description()},
+                                         TextCase{"truncated", Description().substr(0, 40)}),
+                         test::CaseName());
 
-struct IncompleteCase {
-    const char* name;
-    std::string text;
-};
-
-class IncompleteGameTest : public testing::TestWithParam<IncompleteCase> {};
+class IncompleteGameTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(IncompleteGameTest, NamesWhatIsNeededAndKeepsWhatWasRead) {
     Game game;
@@ -144,13 +145,13 @@ TEST_P(IncompleteGameTest, NamesWhatIsNeededAndKeepsWhatWasRead) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, IncompleteGameTest,
-    testing::Values(IncompleteCase{"no_title", R"({"short": "S", "repo": "r", "releases": {"a": "b"}})"},
-                    IncompleteCase{"empty_short", R"({"title": "T", "short": "", "repo": "r", "releases": {"a": "b"}})"},
-                    IncompleteCase{"no_repo", R"({"title": "T", "short": "S", "releases": {"a": "b"}})"},
-                    IncompleteCase{"no_releases", R"({"title": "T", "short": "S", "repo": "r"})"},
-                    IncompleteCase{"empty_releases", R"({"title": "T", "short": "S", "repo": "r", "releases": {}})"},
-                    IncompleteCase{"empty_object", "{}"}),
-    [](const testing::TestParamInfo<IncompleteCase>& info) { return std::string(info.param.name); });
+    testing::Values(TextCase{"no_title", R"({"short": "S", "repo": "r", "releases": {"a": "b"}})"},
+                    TextCase{"empty_short", R"({"title": "T", "short": "", "repo": "r", "releases": {"a": "b"}})"},
+                    TextCase{"no_repo", R"({"title": "T", "short": "S", "releases": {"a": "b"}})"},
+                    TextCase{"no_releases", R"({"title": "T", "short": "S", "repo": "r"})"},
+                    TextCase{"empty_releases", R"({"title": "T", "short": "S", "repo": "r", "releases": {}})"},
+                    TextCase{"empty_object", "{}"}),
+    test::CaseName());
 
 TEST(GameTest, KeepsTheFieldsReadBeforeFailing) {
     Game game;
@@ -160,12 +161,7 @@ TEST(GameTest, KeepsTheFieldsReadBeforeFailing) {
     EXPECT_EQ(game.exe, "Velmora2");
 }
 
-struct WrongTypeCase {
-    const char* name;
-    std::string text;
-};
-
-class WrongTypeGameTest : public testing::TestWithParam<WrongTypeCase> {};
+class WrongTypeGameTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(WrongTypeGameTest, RaisesTheJsonTypeError) {
     Game game;
@@ -173,16 +169,15 @@ TEST_P(WrongTypeGameTest, RaisesTheJsonTypeError) {
     EXPECT_THROW(ReadGame(GetParam().text, game, error), nlohmann::json::type_error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, WrongTypeGameTest,
-    testing::Values(WrongTypeCase{"number_title", Description(R"("title": 5)")},
-                    WrongTypeCase{"number_in_packages", Description(R"("packages": {"ab": 1})")},
-                    WrongTypeCase{"number_in_releases", R"({"title": "T", "short": "S", "repo": "r", "releases": {"a": 1}})"},
-                    WrongTypeCase{"list_with_a_number", Description(R"("xbes": ["a.xbe", 2])")},
-                    WrongTypeCase{"string_music", Description(R"("music": "yes")")},
-                    WrongTypeCase{"array_root", "[1, 2]"},
-                    WrongTypeCase{"string_root", "\"game\""}),
-    [](const testing::TestParamInfo<WrongTypeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, WrongTypeGameTest,
+                         testing::Values(TextCase{"number_title", Description(R"("title": 5)")},
+                                         TextCase{"number_in_packages", Description(R"("packages": {"ab": 1})")},
+                                         TextCase{"number_in_releases",
+                                                  R"({"title": "T", "short": "S", "repo": "r", "releases": {"a": 1}})"},
+                                         TextCase{"list_with_a_number", Description(R"("xbes": ["a.xbe", 2])")},
+                                         TextCase{"string_music", Description(R"("music": "yes")")},
+                                         TextCase{"array_root", "[1, 2]"}, TextCase{"string_root", "\"game\""}),
+                         test::CaseName());
 
 TEST(BuiltinGameTest, IsUsableAndNamesTheGame) {
     const Game game = Read(BuiltinGameText());
@@ -211,7 +206,8 @@ TEST(BuiltinGameTest, IsLaidOutWithFourBlanksAndItsKeyOrder) {
     EXPECT_EQ(root.dump(4), BuiltinGameText());
     std::vector<std::string> keys;
     for (const auto& item : root.items()) keys.push_back(item.key());
-    EXPECT_THAT(keys, ElementsAre("title", "short", "exe", "xbe", "releases", "repo", "branch", "toolchain", "package"));
+    EXPECT_THAT(keys,
+                ElementsAre("title", "short", "exe", "xbe", "releases", "repo", "branch", "toolchain", "package"));
 }
 
 }  // namespace

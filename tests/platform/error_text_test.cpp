@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/case_name.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -25,14 +27,14 @@ TEST_P(ComposeErrorTextTest, Formats) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ComposeErrorTextTest,
-    testing::Values(
-        ComposeCase{"line_break_cut_full_stop_kept", 2, "The system cannot find the file specified.\r\n",
-                    "Could not start the game (2: The system cannot find the file specified.)"},
-        ComposeCase{"trailing_blanks_cut", 5, "Access is denied.  \n ", "Could not start the game (5: Access is denied.)"},
-        ComposeCase{"no_system_text", 12002, "", "Could not start the game (12002)"},
-        ComposeCase{"only_line_breaks", 7, "\r\n", "Could not start the game (7)"},
-        ComposeCase{"code_is_unsigned", 0x80070005u, "x", "Could not start the game (2147942405: x)"}),
-    [](const testing::TestParamInfo<ComposeCase>& info) { return std::string(info.param.name); });
+    testing::Values(ComposeCase{"line_break_cut_full_stop_kept", 2, "The system cannot find the file specified.\r\n",
+                                "Could not start the game (2: The system cannot find the file specified.)"},
+                    ComposeCase{"trailing_blanks_cut", 5, "Access is denied.  \n ",
+                                "Could not start the game (5: Access is denied.)"},
+                    ComposeCase{"no_system_text", 12002, "", "Could not start the game (12002)"},
+                    ComposeCase{"only_line_breaks", 7, "\r\n", "Could not start the game (7)"},
+                    ComposeCase{"code_is_unsigned", 0x80070005u, "x", "Could not start the game (2147942405: x)"}),
+    test::CaseName());
 
 #ifdef _WIN32
 

@@ -82,11 +82,12 @@ TEST(FileTreeTest, WalkVisitsTheLinkButNeverEntersIt) {
     const fs::path fixture = LinkFixture("walk");
     std::set<std::pair<std::string, EntryKind>> seen;
     std::error_code ec;
-    ASSERT_TRUE(WalkTree(fixture / "tree",
-                         [&](const fs::path& path, EntryKind kind) {
-                             seen.insert({path.lexically_relative(fixture / "tree").generic_string(), kind});
-                         },
-                         ec))
+    ASSERT_TRUE(WalkTree(
+        fixture / "tree",
+        [&](const fs::path& path, EntryKind kind) {
+            seen.insert({path.lexically_relative(fixture / "tree").generic_string(), kind});
+        },
+        ec))
         << ec.message();
     const std::set<std::pair<std::string, EntryKind>> expected = {{"inner", EntryKind::Folder},
                                                                   {"inner/file.txt", EntryKind::File},
@@ -98,7 +99,8 @@ TEST(FileTreeTest, WalkVisitsTheLinkButNeverEntersIt) {
 TEST(FileTreeTest, WalkOfAMissingFolderFails) {
     TempFolder temp;
     std::error_code ec;
-    EXPECT_FALSE(WalkTree(temp / "missing", [](const fs::path&, EntryKind) {}, ec));
+    EXPECT_FALSE(WalkTree(
+        temp / "missing", [](const fs::path&, EntryKind) {}, ec));
     EXPECT_TRUE(ec);
 }
 

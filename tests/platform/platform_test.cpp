@@ -14,6 +14,7 @@
 #endif
 
 #include "platform/text.h"
+#include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
@@ -152,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, StartTest,
                          testing::Values(StartCase{"plain", "game", "helper"},
                                          StartCase{"blanks", "my game", "the helper"},
                                          StartCase{"non_ascii", "M\xC3\xBCsik", "helper"}),
-                         [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 TEST_F(PlatformTest, StartOfAMissingProgramSaysWhy) {
     std::string error;

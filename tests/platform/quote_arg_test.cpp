@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
+#include "tests/support/case_name.h"
 
 namespace launcher {
 namespace {
@@ -21,22 +22,19 @@ TEST_P(QuoteArgTest, QuotesSoTheRuntimeParserGivesTheArgumentBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, QuoteArgTest,
-    testing::Values(QuoteCase{"plain", L"commit", L"commit"},
-                    QuoteCase{"empty", L"", L"\"\""},
-                    QuoteCase{"blank", L"a b", L"\"a b\""},
-                    QuoteCase{"tab", L"a\tb", L"\"a\tb\""},
-                    QuoteCase{"quote", L"say \"hi\"", L"\"say \\\"hi\\\"\""},
-                    QuoteCase{"lone_backslash", L"\\", L"\\"},
+    testing::Values(QuoteCase{"plain", L"commit", L"commit"}, QuoteCase{"empty", L"", L"\"\""},
+                    QuoteCase{"blank", L"a b", L"\"a b\""}, QuoteCase{"tab", L"a\tb", L"\"a\tb\""},
+                    QuoteCase{"quote", L"say \"hi\"", L"\"say \\\"hi\\\"\""}, QuoteCase{"lone_backslash", L"\\", L"\\"},
                     QuoteCase{"backslash_in_the_middle", L"C:\\my folder\\x", L"\"C:\\my folder\\x\""},
                     QuoteCase{"trailing_backslash", L"C:\\my folder\\", L"\"C:\\my folder\\\\\""},
                     QuoteCase{"backslashes_before_a_quote", L"a\\\\\"b c", L"\"a\\\\\\\\\\\"b c\""},
                     QuoteCase{"backslash_without_blank", L"C:\\dir\\", L"C:\\dir\\"}),
-    [](const testing::TestParamInfo<QuoteCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(QuoteArgTest, JoinsACommitCommandAsTheRuntimeWouldSplitIt) {
     std::wstring line;
-    for (const std::wstring& argument : {std::wstring(L"git"), std::wstring(L"commit"), std::wstring(L"-m"),
-                                         std::wstring(L"first version")}) {
+    for (const std::wstring& argument :
+         {std::wstring(L"git"), std::wstring(L"commit"), std::wstring(L"-m"), std::wstring(L"first version")}) {
         if (!line.empty()) line += L' ';
         line += QuoteArg(argument);
     }
