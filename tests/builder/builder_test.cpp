@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <sstream>
 #include <thread>
 
 #include "tests/support/case_name.h"
@@ -38,15 +37,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FormatSizeTest,
 
 class BuilderTest : public testing::Test {
 protected:
-    std::vector<std::string> LogFileLines() {
-        std::istringstream text(test::ReadFile(base / "launcher.log"));
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(text, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line);
-        }
-        return lines;
-    }
+    std::vector<std::string> LogFileLines() { return test::ReadLines(base / "launcher.log"); }
 
     // The file's lines without their time prefix, each checked to have one.
     std::vector<std::string> LoggedTexts() {

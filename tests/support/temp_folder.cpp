@@ -47,4 +47,16 @@ std::string ReadFile(const fs::path& file) {
     return text.str();
 }
 
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> ReadLines(const fs::path& file) { return SplitLines(ReadFile(file)); }
+
 }  // namespace launcher::test

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace launcher::test {
 
@@ -25,5 +26,8 @@ private:
 void WriteFile(const std::filesystem::path& file, const std::string& text);
 // The whole file byte for byte; empty when it cannot be read.
 std::string ReadFile(const std::filesystem::path& file);
+// The lines of a text, without their line ends (LF or CR LF, as text files have on Windows).
+std::vector<std::string> SplitLines(const std::string& text);
+std::vector<std::string> ReadLines(const std::filesystem::path& file);
 
 }  // namespace launcher::test
