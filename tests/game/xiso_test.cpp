@@ -233,6 +233,18 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"a_header_cut_by_the_end", RawFolder(24, {{0, Link(0, 4, "r")}, {16, Link(0, 0, "b")}}), {"r"}}),
     test::CaseName());
 
+// Sector 0 is the start of the image, all zeros in a plain one: read as a folder, it holds one
+// entry with an empty name, which links nowhere.
+TEST(XisoTest, AFolderAtTheStartOfTheImageEndsTheWalk) {
+    const auto opened = OpenRaw(20, DirectoryEntry(0, 0, 0, 2048, true, "zero"));
+    ASSERT_TRUE(opened->ok) << opened->error;
+    const XisoEntry* zero = opened->image.Find("zero");
+    ASSERT_NE(zero, nullptr);
+    ASSERT_EQ(zero->children.size(), 1u);
+    EXPECT_EQ(zero->children[0].name, "");
+    EXPECT_FALSE(zero->children[0].isDirectory);
+}
+
 TEST(XisoTest, AFolderNamingItsOwnExtentStopsAtTheDepthLimit) {
     const auto opened = OpenRaw(20, DirectoryEntry(0, 0, kFirstDataSector, 20, true, "self"));
     EXPECT_FALSE(opened->ok);
