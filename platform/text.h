@@ -16,5 +16,7 @@ std::filesystem::path Utf8Path(const std::string& utf8);
 
 // A path as UTF-8 text, for messages and files.
 std::string PathToUtf8(const std::filesystem::path& path);
+// A path as wide text, for the system calls that take one.
+std::wstring PathToWide(const std::filesystem::path& path);
 
 }  // namespace launcher

@@ -102,4 +102,6 @@ std::filesystem::path Utf8Path(const std::string& utf8) {
 
 std::string PathToUtf8(const std::filesystem::path& path) { return path.string(); }
 
+std::wstring PathToWide(const std::filesystem::path& path) { return ToWide(path.string()); }
+
 }  // namespace launcher

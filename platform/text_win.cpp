@@ -38,4 +38,6 @@ std::filesystem::path Utf8Path(const std::string& utf8) {
 
 std::string PathToUtf8(const std::filesystem::path& path) { return ToUtf8(path.wstring()); }
 
+std::wstring PathToWide(const std::filesystem::path& path) { return path.wstring(); }
+
 }  // namespace launcher
