@@ -38,6 +38,8 @@ public:
     Platform* platform;
     Toolchain toolchain;
     std::mutex logMutex;
+    // Guards every read and write of launcher.json: the window and the task thread both write it.
+    std::mutex settingsMutex;
 
     // Reports made before the status callback is set are dropped.
     void Report(const std::string& title, const std::string& detail, double fraction);
@@ -52,7 +54,22 @@ public:
     std::filesystem::path ToolDir(const std::string& id) const;
     std::filesystem::path GameExePath() const;
     bool IsInstalled() const;
+
+    // launcher.json: one string setting; the copy of the game to use, or empty.
+    void SaveSetting(const std::string& key, const std::string& value);
+    std::filesystem::path ChosenGamePath();
+
+    // What the window asks between tasks.
+    bool GameCodeMissing() const;
+    std::string BuiltVersion();
+    bool StartGame(std::string& error);
+    bool ReadPlayAtStart();
+    void WritePlayAtStart(bool on);
+    std::filesystem::path ReadMusicFolder();
 };
+
+// The whole file byte for byte into text; false, with text untouched, when it cannot be opened.
+bool LoadFile(const std::filesystem::path& file, std::string& text);
 
 // "%.0f MB" below 2^30 bytes, "%.1f GB" from there on (MB = 2^20 bytes).
 std::string FormatSize(std::uint64_t bytes);
