@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ dpkg-dev python3
-  googletest nlohmann-json3-dev
+  googletest nlohmann-json3-dev libcurl4-openssl-dev openssl
   g++-mingw-w64-x86-64-posix wine64 xvfb
 )
 

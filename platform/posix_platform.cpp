@@ -106,19 +106,8 @@ public:
     }
 };
 
-class PosixHttp final : public Http {
-public:
-    bool Get(const std::string&, std::uint64_t, const DataSink&, std::uint64_t*, std::string& error) override {
-        // The HTTP client is not part of this build yet.
-        error = "downloads are not available in this build";
-        return false;
-    }
-};
-
 }  // namespace
 
 std::unique_ptr<Platform> MakePlatform() { return std::make_unique<PosixPlatform>(); }
-
-std::unique_ptr<Http> MakeHttp() { return std::make_unique<PosixHttp>(); }
 
 }  // namespace launcher

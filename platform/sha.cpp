@@ -95,19 +95,19 @@ void Sha256BlocksPortable(std::uint32_t* state, const std::uint8_t* data, std::s
         b = a;                                                                                                \
         a = t1 + t2;                                                                                          \
     }
-#define SHA256_STEP8(t)                                                                                               \
-    SHA256_STEP(t)                                                                                                    \
-    SHA256_STEP(t + 1) SHA256_STEP(t + 2) SHA256_STEP(t + 3) SHA256_STEP(t + 4) SHA256_STEP(t + 5) SHA256_STEP(t + 6) \
-        SHA256_STEP(t + 7)
+#define SHA256_STEP8(t) \
+    SHA256_STEP(t)      \
+    SHA256_STEP(t + 1)  \
+    SHA256_STEP(t + 2) SHA256_STEP(t + 3) SHA256_STEP(t + 4) SHA256_STEP(t + 5) SHA256_STEP(t + 6) SHA256_STEP(t + 7)
         SHA256_STEP8(0)
-        SHA256_STEP8(8) SHA256_STEP8(16) SHA256_STEP8(24) SHA256_STEP8(32) SHA256_STEP8(40) SHA256_STEP8(48)
-            SHA256_STEP8(56)
+        SHA256_STEP8(8)
+        SHA256_STEP8(16) SHA256_STEP8(24) SHA256_STEP8(32) SHA256_STEP8(40) SHA256_STEP8(48) SHA256_STEP8(56)
 #undef SHA256_STEP8
 #undef SHA256_STEP
 #undef SHA256_W
 #undef SHA256_S1
 #undef SHA256_S0
-                state[0] += a;
+            state[0] += a;
         state[1] += b;
         state[2] += c;
         state[3] += d;

@@ -69,19 +69,8 @@ public:
     }
 };
 
-class WinHttp final : public Http {
-public:
-    bool Get(const std::string&, std::uint64_t, const DataSink&, std::uint64_t*, std::string& error) override {
-        // The WinHTTP client is not part of this build yet.
-        error = "downloads are not available in this build";
-        return false;
-    }
-};
-
 }  // namespace
 
 std::unique_ptr<Platform> MakePlatform() { return std::make_unique<WinPlatform>(); }
-
-std::unique_ptr<Http> MakeHttp() { return std::make_unique<WinHttp>(); }
 
 }  // namespace launcher

@@ -2,15 +2,20 @@
 // starts programs:
 //   HELPER_RECORD=<file>  writes two lines to the file: its command line and its working folder
 //   HELPER_EXIT=<n>       exits with code n (0 when not set)
+// and it has modes for the tests' set-up:
+//   --trust-certificate <der file>   (Windows) adds the certificate to the machine's trusted roots
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "platform/text.h"
 
 #ifdef _WIN32
 #include <windows.h>
+// after windows.h, which it needs
+#include <wincrypt.h>
 #endif
 
 namespace {
@@ -41,7 +46,24 @@ std::string Environment(const char* name) {
 
 }  // namespace
 
+#ifdef _WIN32
+int TrustCertificate(const char* file) {
+    std::ifstream in(launcher::Utf8Path(file), std::ios::binary);
+    const std::string der((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    if (der.empty() || store == nullptr) return 1;
+    const BOOL added =
+        CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                         static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    CertCloseStore(store, 0);
+    return added ? 0 : 1;
+}
+#endif
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    if (argc == 3 && std::string(argv[1]) == "--trust-certificate") return TrustCertificate(argv[2]);
+#endif
     const std::string record = Environment("HELPER_RECORD");
     if (!record.empty()) {
         std::error_code ec;

@@ -1,0 +1,216 @@
+// FetchText and Download end to end against the loopback server.
+#include "platform/download.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+#include "platform/sha.h"
+#include "platform/text.h"
+#include "tests/support/loopback.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace launcher {
+namespace {
+
+using test::LoopbackUrl;
+using test::ReadFile;
+using test::WriteFile;
+using testing::StartsWith;
+
+std::string Sha256Of(const std::string& bytes) {
+    Sha256Context context;
+    Sha256Init(context);
+    Sha256Update(context, bytes.data(), bytes.size());
+    return Sha256Final(context);
+}
+
+// Each test gets paths of its own on the server, so that request counts are its own.
+std::string Unique(const std::string& path) {
+    return path + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+class DownloadTest : public testing::Test {
+protected:
+    bool Fetch(const std::string& url, const std::string& sha256, std::uint64_t size) {
+        return Download(
+            *http, url, destination, sha256, size,
+            [this](std::uint64_t done, std::uint64_t total) { progress.emplace_back(done, total); }, &cancel, error);
+    }
+
+    fs::path Partial() const {
+        fs::path partial = destination;
+        return partial += ".part";
+    }
+
+    std::unique_ptr<Http> http = test::MakeTestHttp();
+    const std::string data = test::ServedFile("data.bin");
+    const std::string digest = Sha256Of(data);
+    test::TempFolder temp;
+    fs::path destination = temp / "downloads" / "data.bin";
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
+    std::atomic<bool> cancel{false};
+    std::string error = "before";
+};
+
+TEST_F(DownloadTest, AFileArrivesWholeAndChecked) {
+    ASSERT_TRUE(Fetch(LoopbackUrl("http", "/files/data.bin"), digest, 0)) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+    EXPECT_FALSE(fs::exists(Partial()));
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().first, data.size());
+    EXPECT_EQ(progress.back().second, data.size());
+    for (size_t i = 1; i < progress.size(); ++i) EXPECT_GT(progress[i].first, progress[i - 1].first);
+}
+
+TEST_F(DownloadTest, ADroppedTransferResumesWhereItStopped) {
+    // The first three requests end after 300,000 bytes of their body.
+    const std::string url = LoopbackUrl("http", "/drop/300000/3/data.bin?" + Unique("x"));
+    ASSERT_TRUE(Fetch(url, digest, data.size())) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+    // Progress counts on from what the earlier passes left.
+    EXPECT_EQ(progress.back().first, data.size());
+    EXPECT_TRUE(std::all_of(progress.begin(), progress.end(), [&](auto p) { return p.second == data.size(); }));
+}
+
+TEST_F(DownloadTest, ATransferEndedEarlyWithKnownSizeAndNoDigestIsNotTakenAsWhole) {
+    const std::string url = LoopbackUrl("http", "/drop/500000/1/data.bin?" + Unique("size-only"));
+    ASSERT_TRUE(Fetch(url, "", data.size())) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+}
+
+TEST_F(DownloadTest, AWrongContentRangeEndsWithTheRightFile) {
+    WriteFile(Partial(), data.substr(0, 1000));
+    ASSERT_TRUE(Fetch(LoopbackUrl("http", "/badrange/data.bin"), digest, 0)) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+}
+
+TEST_F(DownloadTest, FiveDamagedTransfersFailAndLeaveNoPartialFile) {
+    const std::string wrong(64, 'a');
+    EXPECT_FALSE(Fetch(LoopbackUrl("http", "/files/small.txt"), wrong, 0));
+    EXPECT_EQ(error, "the download of data.bin is damaged (checksum), trying again");
+    EXPECT_FALSE(fs::exists(Partial()));
+    EXPECT_FALSE(fs::exists(destination));
+}
+
+TEST_F(DownloadTest, AnUpperCaseDigestMatches) {
+    std::string upper = digest;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ASSERT_TRUE(Fetch(LoopbackUrl("http", "/files/data.bin"), upper, 0)) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+}
+
+TEST_F(DownloadTest, CancelMidFileKeepsWhatArrived) {
+    bool ok = Download(
+        *http, LoopbackUrl("http", "/files/data.bin"), destination, digest, 0,
+        [this](std::uint64_t done, std::uint64_t) {
+            if (done >= 100000) cancel = true;
+        },
+        &cancel, error);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_FALSE(fs::exists(destination));
+    const std::string kept = ReadFile(Partial());
+    EXPECT_GE(kept.size(), 100000u);
+    EXPECT_EQ(kept, data.substr(0, kept.size()));
+}
+
+TEST_F(DownloadTest, APresentFileWithTheRightDigestAsksNothing) {
+    WriteFile(destination, data);
+    EXPECT_TRUE(Fetch(test::DeadUrl("/data.bin"), digest, 0)) << error;
+    EXPECT_EQ(error, "before");
+}
+
+TEST_F(DownloadTest, APresentFileWithAWrongDigestIsReplaced) {
+    WriteFile(destination, "old");
+    ASSERT_TRUE(Fetch(LoopbackUrl("http", "/files/data.bin"), digest, 0)) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+}
+
+TEST_F(DownloadTest, APresentFileWithoutDigestOrSizeIsTaken) {
+    WriteFile(destination, "anything");
+    EXPECT_TRUE(Fetch(test::DeadUrl("/data.bin"), "", 0));
+    WriteFile(destination, "eight b!");
+    EXPECT_TRUE(Fetch(test::DeadUrl("/data.bin"), "", 8));
+}
+
+TEST_F(DownloadTest, APartialFileLongerThanTheSizeStartsOver) {
+    WriteFile(Partial(), data + "extra");
+    ASSERT_TRUE(Fetch(LoopbackUrl("http", "/files/data.bin"), "", data.size())) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+}
+
+TEST_F(DownloadTest, AWholePartialFileOfKnownSizeIsCheckedWithoutARequest) {
+    WriteFile(Partial(), data);
+    EXPECT_TRUE(Fetch(test::DeadUrl("/data.bin"), digest, data.size())) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+}
+
+TEST_F(DownloadTest, AWholePartialFileThatIsWrongIsFetchedAgain) {
+    std::string damaged = data;
+    damaged[500] ^= 1;
+    WriteFile(Partial(), damaged);
+    ASSERT_TRUE(Fetch(LoopbackUrl("http", "/files/data.bin"), digest, data.size())) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+}
+
+// A stop after the last piece leaves a whole partial file; a package has a digest and no size.
+TEST_F(DownloadTest, AWholePartialFileWithADigestAndNoSizeIsTakenWithoutARequest) {
+    WriteFile(Partial(), data);
+    EXPECT_TRUE(Fetch(test::DeadUrl("/data.bin"), digest, 0)) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+}
+
+TEST_F(DownloadTest, AServerThatFailsThreeTimesIsAskedAgain) {
+    const std::string url = LoopbackUrl("http", "/flaky/503/3/data.bin?" + Unique("x"));
+    ASSERT_TRUE(Fetch(url, digest, 0)) << error;
+    EXPECT_EQ(ReadFile(destination), data);
+}
+
+TEST_F(DownloadTest, FivePassesOfFailureGiveTheLastMessage) {
+    const std::string url = LoopbackUrl("http", "/status/503");
+    EXPECT_FALSE(Fetch(url, digest, 0));
+    EXPECT_EQ(error, "the server answered 503 for " + url);
+}
+
+TEST_F(DownloadTest, APartialFileThatCannotBeWrittenSaysSo) {
+    WriteFile(temp / "file", "not a folder");
+    destination = temp / "file" / "data.bin";
+    EXPECT_FALSE(Fetch(LoopbackUrl("http", "/files/data.bin"), digest, 0));
+    EXPECT_EQ(error, "cannot write " + PathToUtf8(Partial()));
+}
+
+TEST_F(DownloadTest, ADestinationThatCannotBeReplacedSaysSo) {
+    WriteFile(destination / "inside.txt", "a folder in the way");
+    EXPECT_FALSE(Fetch(LoopbackUrl("http", "/files/data.bin"), digest, 0));
+    EXPECT_THAT(error, StartsWith("cannot rename " + PathToUtf8(Partial()) + ": "));
+    EXPECT_GT(error.size(), ("cannot rename " + PathToUtf8(Partial()) + ": ").size());
+}
+
+TEST(FetchTextTest, ReadsAText) {
+    std::string body = "old", error = "before";
+    ASSERT_TRUE(FetchText(*test::MakeTestHttp(), LoopbackUrl("https", "/files/small.txt"), body, error)) << error;
+    EXPECT_EQ(body, "a small text\n");
+    EXPECT_EQ(error, "before");
+}
+
+TEST(FetchTextTest, TriesThreeTimes) {
+    std::string body, error;
+    const std::string url = LoopbackUrl("http", "/flaky/500/2/small.txt?" + Unique("x"));
+    ASSERT_TRUE(FetchText(*test::MakeTestHttp(), url, body, error)) << error;
+    EXPECT_EQ(body, "a small text\n");
+}
+
+TEST(FetchTextTest, ThreeFailuresGiveTheMessageAndNoBody) {
+    std::string body = "old", error;
+    const std::string url = LoopbackUrl("http", "/status/500");
+    EXPECT_FALSE(FetchText(*test::MakeTestHttp(), url, body, error));
+    EXPECT_EQ(error, "the server answered 500 for " + url);
+    EXPECT_EQ(body, "");
+}
+
+}  // namespace
+}  // namespace launcher
