@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash cmake/setup.sh
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target sha_bench identify_bench >/dev/null
+cmake --build --preset bench --target sha_bench identify_bench download_bench >/dev/null
 bin=build/bench/bench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -34,3 +34,32 @@ done
 
 times=$(for _ in 1 2 3 4 5; do "$bin/identify_bench" "$work"; done | median)
 printf 'IdentifyGame on a sparse whole-disc image (7.4 GB partition, 6,300 entries, 3 MiB XBE): %.4f s\n' "$times"
+
+# A 1 GiB download from the loopback server, without a digest, against curl in the same run; then
+# the Windows client under Wine, for the record.
+mkdir -p "$work/served"
+mv "$work/data.bin" "$work/served/data.bin"
+setsid python3 tests/support/loopback_server.py "$work/served" "$work/state" --seconds 600 </dev/null >/dev/null 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do [ -f "$work/state" ] && break; sleep 0.1; done
+url="http://127.0.0.1:$(sed -n 's/^http=//p' "$work/state")/files/data.bin"
+curl_time=$(runs curl -s -o "$work/curl.bin" "$url")
+ours_time=$(for _ in 1 2 3 4 5; do "$bin/download_bench" "$url" "$work/ours.bin"; done | median)
+rm -f "$work/curl.bin" "$work/ours.bin"
+gib=1.073741824
+printf 'download of 1 GiB over loopback: curl %.3f s (%.2f GB/s), ours %.3f s (%.2f GB/s): %.2f x curl'"'"'s rate\n' \
+  "$curl_time" "$(ratio $gib "$curl_time")" "$ours_time" "$(ratio $gib "$ours_time")" "$(ratio "$curl_time" "$ours_time")"
+
+if [ -x /usr/lib/wine/wine64 ]; then
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows --target download_bench >/dev/null
+  wine_time=$(
+    source cmake/wine-session.sh
+    wine_session_start build/windows >/dev/null
+    for _ in 1 2 3 4 5; do
+      build/windows/wine-run.sh build/windows/bench/download_bench.exe "$url" "Z:$work/wine.bin"
+    done | tr -d '\r' | median)
+  rm -f "$work/wine.bin"
+  printf 'the same with WinHTTP under Wine: %.3f s (%.2f GB/s)\n' "$wine_time" "$(ratio $gib "$wine_time")"
+fi

@@ -85,6 +85,11 @@ TEST_F(HttpTest, HttpsWithAnUntrustedCertificateFails) {
     EXPECT_EQ(received, "");
 }
 
+TEST_F(HttpTest, ARedirectLoopEnds) {
+    EXPECT_FALSE(Get(LoopbackUrl("http", "/redirect-loop")));
+    EXPECT_EQ(received, "");
+}
+
 TEST_F(HttpTest, NoRedirectFromHttpsToHttp) {
     EXPECT_FALSE(Get(LoopbackUrl("https", "/redirect-to-http/small.txt")));
     EXPECT_EQ(received, "");
