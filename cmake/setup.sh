@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ dpkg-dev python3
   googletest nlohmann-json3-dev libcurl4-openssl-dev openssl
+  msitools wixl gcab
   g++-mingw-w64-x86-64-posix wine64 xvfb
 )
 

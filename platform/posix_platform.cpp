@@ -5,9 +5,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 
 #include "platform/error_text.h"
 #include "platform/platform.h"
+#include "platform/process_runner.h"
 
 namespace launcher {
 namespace {
@@ -63,23 +66,36 @@ int StartDetached(const std::filesystem::path& program, const std::filesystem::p
 
 class PosixPlatform final : public Platform {
 public:
-    int Run(const std::vector<std::string>& argv, const std::filesystem::path&,
-            const std::map<std::string, std::string>&, const LineCallback& onLine, std::atomic<bool>*) override {
-        // The process runner is not part of this build yet.
-        if (onLine)
-            onLine("cannot start " + (argv.empty() ? std::string() : argv.front()) +
-                   ": running programs is not available in this build");
-        return -1;
+    int Run(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder,
+            const std::map<std::string, std::string>& environment, const LineCallback& onLine,
+            std::atomic<bool>* stop) override {
+        return RunProcess(argv, workingFolder, environment, onLine, stop);
     }
 
-    bool ExtractMsi(const std::filesystem::path& msi, const std::filesystem::path&, std::string& error) override {
-        error = "Could not extract " + msi.filename().string() + " (MSI extraction is not available in this build)";
+    // msiextract (Debian's msitools) stands in for an administrative install; what it prints goes to
+    // the log, as msiexec's details do.
+    bool ExtractMsi(const std::filesystem::path& msi, const std::filesystem::path& targetFolder,
+                    std::string& error) override {
+        const std::filesystem::path log = MsiLogPath(msi, targetFolder);
+        std::error_code ec;
+        std::filesystem::create_directories(log.parent_path(), ec);
+        std::ofstream details(log, std::ios::trunc);
+        const int code = RunProcess(
+            {"msiextract", "-C", targetFolder.string(), msi.string()}, msi.parent_path(), {},
+            [&details](const std::string& line) { details << line << "\n"; }, nullptr);
+        if (code == 0) return true;
+        error = "Could not extract " + msi.filename().string() + " (msiexec " + std::to_string(code) + ", see " +
+                log.string() + ")";
         return false;
     }
 
-    bool LinkFolder(const std::filesystem::path&, const std::filesystem::path&, std::string& error) override {
-        error = "Could not link the game's folder: folder links are not available in this build";
-        return false;
+    bool LinkFolder(const std::filesystem::path& link, const std::filesystem::path& target,
+                    std::string& error) override {
+        if (symlink(target.c_str(), link.c_str()) != 0) {
+            error = "Could not link the game's folder: " + std::string(std::strerror(errno));
+            return false;
+        }
+        return true;
     }
 
     bool HardLink(const std::filesystem::path& newFile, const std::filesystem::path& existingFile) override {

@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include "platform/error_text.h"
+#include "platform/file_tree.h"
 #include "platform/platform.h"
+#include "platform/process_runner.h"
 #include "platform/quote_arg.h"
 #include "platform/text.h"
 
@@ -11,23 +13,47 @@ namespace {
 
 class WinPlatform final : public Platform {
 public:
-    int Run(const std::vector<std::string>& argv, const std::filesystem::path&,
-            const std::map<std::string, std::string>&, const LineCallback& onLine, std::atomic<bool>*) override {
-        // The process runner is not part of this build yet.
-        if (onLine)
-            onLine("cannot start " + (argv.empty() ? std::string() : argv.front()) +
-                   ": running programs is not available in this build");
-        return -1;
+    int Run(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder,
+            const std::map<std::string, std::string>& environment, const LineCallback& onLine,
+            std::atomic<bool>* stop) override {
+        std::wstring commandLine;
+        for (const std::string& argument : argv) {
+            if (!commandLine.empty()) commandLine += L' ';
+            commandLine += QuoteArg(ToWide(argument));
+        }
+        return RunProcess(commandLine, workingFolder, environment, onLine, stop);
     }
 
-    bool ExtractMsi(const std::filesystem::path& msi, const std::filesystem::path&, std::string& error) override {
-        error = "Could not extract " + ToUtf8(msi.filename().wstring()) +
-                " (MSI extraction is not available in this build)";
+    bool ExtractMsi(const std::filesystem::path& msi, const std::filesystem::path& targetFolder,
+                    std::string& error) override {
+        const std::filesystem::path log = MsiLogPath(msi, targetFolder);
+        std::wstring target = targetFolder.wstring();
+        // A trailing backslash would escape the closing quote.
+        while (!target.empty() && target.back() == L'\\') target.pop_back();
+        const std::wstring commandLine = L"msiexec.exe /a \"" + msi.wstring() + L"\" /qn /norestart TARGETDIR=\"" +
+                                         target + L"\" /L*v \"" + log.wstring() + L"\"";
+        std::string details;
+        const int code = RunProcess(
+            commandLine, msi.parent_path(), {}, [&details](const std::string& line) { details += line + "\n"; },
+            nullptr);
+        if (code == 0 || code == 3010) return true;
+        error = "Could not extract " + ToUtf8(msi.filename().wstring()) + " (msiexec " + std::to_string(code) +
+                ", see " + ToUtf8(log.wstring()) + ")";
         return false;
     }
 
-    bool LinkFolder(const std::filesystem::path&, const std::filesystem::path&, std::string& error) override {
-        error = "Could not link the game's folder: folder links are not available in this build";
+    bool LinkFolder(const std::filesystem::path& link, const std::filesystem::path& target,
+                    std::string& error) override {
+        const std::wstring commandLine =
+            L"cmd.exe /c mklink /J \"" + link.wstring() + L"\" \"" + target.wstring() + L"\"";
+        std::string output;
+        const int code = RunProcess(
+            commandLine, link.parent_path(), {}, [&output](const std::string& line) { output += line + "\n"; },
+            nullptr);
+        // cmd can exit 0 and make nothing (Wine does): only a junction that leads to the target counts.
+        std::error_code ec;
+        if (code == 0 && IsLink(link) && std::filesystem::equivalent(link, target, ec)) return true;
+        error = "Could not link the game's folder: " + output;
         return false;
     }
 

@@ -1,0 +1,37 @@
+#pragma once
+// Runs a console program with its output streamed line by line, a chosen environment and a stop
+// flag that ends the program and everything it started.
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace launcher {
+
+// Returns the exit code, or -1 when the program did not start, or when stop was given and is set at
+// the end. Output lines go to onLine on the calling thread.
+#ifdef _WIN32
+int RunProcess(const std::wstring& commandLine, const std::filesystem::path& workingFolder,
+               const std::map<std::string, std::string>& environment, const LineCallback& onLine,
+               std::atomic<bool>* stop);
+
+// The launcher's environment block (name=value entries, each ending in a zero, then a final zero)
+// merged with the overrides: an override replaces every entry of its name in any case, is kept even
+// when empty, and the whole list is sorted by name ignoring case.
+std::vector<std::pair<std::wstring, std::wstring>> MergeEnvironment(
+    const wchar_t* block, const std::map<std::string, std::string>& environment);
+#else
+int RunProcess(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder,
+               const std::map<std::string, std::string>& environment, const LineCallback& onLine,
+               std::atomic<bool>* stop);
+#endif
+
+// Where the MSI extraction writes its details: beside the target folder, named after the package
+// (tools/kit.msiexec.log for kit.msi into tools/winsdk).
+std::filesystem::path MsiLogPath(const std::filesystem::path& msi, const std::filesystem::path& targetFolder);
+
+}  // namespace launcher

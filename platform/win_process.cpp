@@ -1,0 +1,152 @@
+// The process runner of the Windows build: one pipe for both output streams, the child created
+// suspended inside a job that kills everything in it when closed, and a watchdog for the stop flag.
+#include <windows.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <thread>
+
+#include "platform/error_text.h"
+#include "platform/line_splitter.h"
+#include "platform/process_runner.h"
+#include "platform/text.h"
+
+namespace launcher {
+namespace {
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towupper(a[i]) != std::towupper(b[i])) return false;
+    }
+    return true;
+}
+
+std::wstring EnvironmentBlock(const std::map<std::string, std::string>& overrides) {
+    wchar_t* current = GetEnvironmentStringsW();
+    const auto pairs = MergeEnvironment(current, overrides);
+    if (current != nullptr) FreeEnvironmentStringsW(current);
+    std::wstring block;
+    for (const auto& [name, value] : pairs) {
+        block += name;
+        block += L'=';
+        block += value;
+        block += L'\0';
+    }
+    block += L'\0';
+    return block;
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
+    ~Handle() { Close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    void Close() {
+        if (*this) CloseHandle(handle_);
+        handle_ = nullptr;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// Ends the job when the stop flag is set; waits on the run's end with the poll's time-out, so that a
+// program that ends costs no wait.
+void WatchStop(HANDLE job, std::atomic<bool>* stop, HANDLE ended) {
+    while (WaitForSingleObject(ended, 100) == WAIT_TIMEOUT) {
+        if (stop->load()) {
+            TerminateJobObject(job, 1);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::pair<std::wstring, std::wstring>> MergeEnvironment(
+    const wchar_t* block, const std::map<std::string, std::string>& environment) {
+    std::vector<std::pair<std::wstring, std::wstring>> pairs;
+    for (const wchar_t* entry = block; entry != nullptr && *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+        const std::wstring text = entry;
+        if (text.size() < 2) continue;
+        // From the second character: the hidden per-drive entries' names begin with '='.
+        const size_t equals = text.find(L'=', 1);
+        if (equals == std::wstring::npos) continue;
+        pairs.emplace_back(text.substr(0, equals), text.substr(equals + 1));
+    }
+    for (const auto& [name, value] : environment) {
+        const std::wstring wideName = ToWide(name);
+        std::erase_if(pairs, [&](const auto& pair) { return SameName(pair.first, wideName); });
+        pairs.emplace_back(wideName, ToWide(value));
+    }
+    std::sort(pairs.begin(), pairs.end(),
+              [](const auto& a, const auto& b) { return _wcsicmp(a.first.c_str(), b.first.c_str()) < 0; });
+    return pairs;
+}
+
+int RunProcess(const std::wstring& commandLine, const std::filesystem::path& workingFolder,
+               const std::map<std::string, std::string>& environment, const LineCallback& onLine,
+               std::atomic<bool>* stop) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
+    Handle reader(readEnd), writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+
+    Handle job(CreateJobObjectW(nullptr, nullptr));
+    if (job) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+
+    std::wstring environmentBlock = EnvironmentBlock(environment);
+    std::wstring line = commandLine;  // CreateProcessW may write into it
+    const std::wstring folder = workingFolder.wstring();
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessW(
+        nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW,
+        environmentBlock.data(), folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    const DWORD startError = GetLastError();
+    // Only the child holds the write end now, so the pipe ends when the child and its children do.
+    writer.Close();
+    if (!started) {
+        if (onLine) onLine(Win32ErrorText("cannot start " + ToUtf8(commandLine), startError));
+        return -1;
+    }
+    Handle child(process.hProcess);
+    if (job) AssignProcessToJobObject(job.get(), process.hProcess);
+    ResumeThread(process.hThread);
+    CloseHandle(process.hThread);
+
+    Handle ended(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread watchdog;
+    if (job && stop != nullptr && ended) watchdog = std::thread(WatchStop, job.get(), stop, ended.get());
+
+    LineSplitter lines(onLine);
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) lines.Feed(buffer, read);
+    lines.Finish();
+
+    WaitForSingleObject(child.get(), INFINITE);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(child.get(), &code)) code = 0;
+    if (ended) SetEvent(ended.get());
+    if (watchdog.joinable()) watchdog.join();
+    if (stop != nullptr && stop->load()) return -1;
+    return static_cast<int>(code);
+}
+
+}  // namespace launcher

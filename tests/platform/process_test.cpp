@@ -1,0 +1,180 @@
+// Running programs through Platform::Run, with the helper child as the program.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/platform.h"
+#include "platform/process_runner.h"
+#include "platform/text.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_paths.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace launcher {
+namespace {
+
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+
+class ProcessTest : public testing::Test {
+protected:
+    int Run(std::vector<std::string> arguments, const std::map<std::string, std::string>& environment = {},
+            std::atomic<bool>* stop = nullptr, const fs::path& folder = {}) {
+        lines.clear();
+        arguments.insert(arguments.begin(), PathToUtf8(test::HelperChildPath()));
+        return platform->Run(
+            arguments, folder, environment, [this](const std::string& line) { lines.push_back(line); }, stop);
+    }
+
+    std::unique_ptr<Platform> platform = MakePlatform();
+    std::vector<std::string> lines;
+};
+
+TEST_F(ProcessTest, ArgumentsArriveAsTheyWereGiven) {
+    const std::vector<std::string> arguments = {"plain", "with blank", "say \"hi\"", "trailing\\",  "C:\\my folder\\",
+                                                "",      "tab\there",  "a\\\\\"b c", "M\xC3\xBCsik"};
+    std::vector<std::string> run = {"--echo-args"};
+    run.insert(run.end(), arguments.begin(), arguments.end());
+    EXPECT_EQ(Run(run), 0);
+    std::vector<std::string> expected;
+    for (const std::string& argument : arguments) expected.push_back("arg=" + argument);
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(ProcessTest, OutputIsSplitIntoLines) {
+    EXPECT_EQ(Run({"--out", "a\\r\\n\\r\\nb\\n", "--out", "one\\rtwo\\nlast"}), 0);
+    EXPECT_THAT(lines, ElementsAre("a", "b", "one", "two", "last"));
+}
+
+TEST_F(ProcessTest, BothStreamsComeInTheirOrder) {
+    EXPECT_EQ(Run({"--out", "to out\\n", "--err", "to err\\n", "--out", "out again"}), 0);
+    EXPECT_THAT(lines, ElementsAre("to out", "to err", "out again"));
+}
+
+TEST_F(ProcessTest, TheExitCodeComesBack) {
+    EXPECT_EQ(Run({"--exit", "7"}), 7);
+    EXPECT_EQ(Run({"--out", "x", "--exit", "0"}), 0);
+#ifdef _WIN32
+    EXPECT_EQ(Run({"--exit", "0xC0000005"}), static_cast<int>(0xC0000005u));
+#else
+    EXPECT_EQ(Run({"--raise", "9"}), 128 + 9);
+#endif
+}
+
+TEST_F(ProcessTest, AnEmptyCallbackIsAllowed) {
+    EXPECT_EQ(platform->Run({PathToUtf8(test::HelperChildPath()), "--out", "x\\n", "--exit", "3"}, {}, {}, {}, nullptr),
+              3);
+}
+
+TEST_F(ProcessTest, AProgramThatCannotStartSaysSoOnce) {
+    test::TempFolder temp;
+    const std::string missing = PathToUtf8(temp / ("missing" + platform->ExeSuffix()));
+    EXPECT_EQ(platform->Run(
+                  {missing, "a b"}, {}, {}, [this](const std::string& line) { lines.push_back(line); }, nullptr),
+              -1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_THAT(lines[0], testing::StartsWith("cannot start " + missing + " \"a b\" (2"));
+    EXPECT_EQ(lines[0].back(), ')');
+}
+
+TEST_F(ProcessTest, TheWorkingFolderIsTheOneGiven) {
+    test::TempFolder temp;
+    const fs::path record = temp / "record.txt";
+    EXPECT_EQ(Run({}, {{"HELPER_RECORD", PathToUtf8(record)}}, nullptr, temp.path()), 0);
+    const std::vector<std::string> recorded = test::ReadLines(record);
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_TRUE(fs::equivalent(Utf8Path(recorded[1]), temp.path()));
+}
+
+void SetEnv(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    SetEnvironmentVariableW(ToWide(name).c_str(), ToWide(value).c_str());
+#else
+    setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+TEST_F(ProcessTest, TheEnvironmentIsTheLaunchersWithTheOverrides) {
+    SetEnv("LAUNCHER_INHERITED", "from the launcher");
+    SetEnv("LAUNCHER_REPLACED", "old");
+    EXPECT_EQ(Run({"--echo-env", "LAUNCHER_INHERITED", "--echo-env", "LAUNCHER_REPLACED", "--echo-env",
+                   "LAUNCHER_EMPTY", "--echo-env", "LAUNCHER_NEW"},
+                  {{"LAUNCHER_REPLACED", "new"}, {"LAUNCHER_EMPTY", ""}, {"LAUNCHER_NEW", "M\xC3\xBCsik"}}),
+              0);
+    EXPECT_THAT(lines, ElementsAre("LAUNCHER_INHERITED=from the launcher", "LAUNCHER_REPLACED=new",
+                                   "LAUNCHER_EMPTY=", "LAUNCHER_NEW=M\xC3\xBCsik"));
+}
+
+#ifdef _WIN32
+TEST_F(ProcessTest, AnOverrideReplacesTheVariableInAnyCaseAndTheBlockIsSorted) {
+    SetEnv("Launcher_Case", "old");
+    EXPECT_EQ(Run({"--echo-env-names", "--echo-env", "LAUNCHER_CASE"},
+                  {{"LAUNCHER_CASE", "new"}, {"LAUNCHER_AB", "1"}, {"LAUNCHER_A_B", "2"}}),
+              0);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "LAUNCHER_CASE=new");
+    lines.pop_back();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& name) { return _stricmp(name.c_str(), "LAUNCHER_CASE") == 0; }),
+              1);
+    // Sorted ignoring case as the runtime compares, in lower case: '_' comes before 'b'. (Wine adds
+    // variables of its own at the end of the block, so only these are compared.)
+    const auto a_b = std::find(lines.begin(), lines.end(), "LAUNCHER_A_B");
+    const auto ab = std::find(lines.begin(), lines.end(), "LAUNCHER_AB");
+    const auto casePosition = std::find(lines.begin(), lines.end(), "LAUNCHER_CASE");
+    ASSERT_NE(ab, lines.end());
+    EXPECT_LT(a_b, ab);
+    EXPECT_LT(ab, casePosition);
+}
+
+TEST(MergeEnvironmentTest, ReplacesInAnyCaseKeepsDriveEntriesAndSorts) {
+    const wchar_t block[] = L"Path=C:\\old\0=C:=C:\\work\0x\0NOEQUALS\0b=2\0Zed=\0A_B=1\0\0";
+    const auto merged = MergeEnvironment(block, {{"PATH", "C:\\new"}, {"EMPTY", ""}, {"ab", "3"}});
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const auto& [name, value] : merged) pairs.emplace_back(ToUtf8(name), ToUtf8(value));
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"=C:", "C:\\work"}, {"A_B", "1"}, {"ab", "3"}, {"b", "2"}, {"EMPTY", ""}, {"PATH", "C:\\new"}, {"Zed", ""}};
+    EXPECT_EQ(pairs, expected);
+}
+#endif
+
+TEST_F(ProcessTest, AStopEndsTheProgramAndWhatItStarted) {
+    std::atomic<bool> stop{false};
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    // The grandchild holds the output too: the run ends only when both are gone.
+    const int code =
+        Run({"--out", "started\\n", "--grandchild", "--sleep", "60000", "--", "--sleep", "60000"}, {}, &stop);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    stopper.join();
+    EXPECT_EQ(code, -1);
+    EXPECT_LT(seconds, 20.0);
+    EXPECT_THAT(lines, ElementsAre("started"));
+}
+
+TEST_F(ProcessTest, AStopFlagSetByTheEndStillMeansStopped) {
+    std::atomic<bool> stop{false};
+    lines.clear();
+    const int code = platform->Run(
+        {PathToUtf8(test::HelperChildPath()), "--out", "last line\\n"}, {}, {},
+        [&stop](const std::string&) { stop = true; }, &stop);
+    EXPECT_EQ(code, -1);
+}
+
+TEST_F(ProcessTest, AnUnsetStopFlagLetsTheProgramEnd) {
+    std::atomic<bool> stop{false};
+    EXPECT_EQ(Run({"--sleep", "300", "--exit", "4"}, {}, &stop), 4);
+}
+
+}  // namespace
+}  // namespace launcher
