@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash cmake/setup.sh
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target sha_bench identify_bench download_bench >/dev/null
+cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench helper_child >/dev/null
 bin=build/bench/bench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -48,12 +48,13 @@ curl_time=$(runs curl -s -o "$work/curl.bin" "$url")
 ours_time=$(for _ in 1 2 3 4 5; do "$bin/download_bench" "$url" "$work/ours.bin"; done | median)
 rm -f "$work/curl.bin" "$work/ours.bin"
 gib=1.073741824
+echo "one run of a program that exits at once (median of 200): native $("$bin/process_bench" build/bench/bin/helper_child)"
 printf 'download of 1 GiB over loopback: curl %.3f s (%.2f GB/s), ours %.3f s (%.2f GB/s): %.2f x curl'"'"'s rate\n' \
   "$curl_time" "$(ratio $gib "$curl_time")" "$ours_time" "$(ratio $gib "$ours_time")" "$(ratio "$curl_time" "$ours_time")"
 
 if [ -x /usr/lib/wine/wine64 ]; then
   cmake --preset windows >/dev/null
-  cmake --build --preset windows --target download_bench >/dev/null
+  cmake --build --preset windows --target download_bench process_bench helper_child >/dev/null
   wine_time=$(
     source cmake/wine-session.sh
     wine_session_start build/windows >/dev/null
@@ -62,4 +63,8 @@ if [ -x /usr/lib/wine/wine64 ]; then
     done | tr -d '\r' | median)
   rm -f "$work/wine.bin"
   printf 'the same with WinHTTP under Wine: %.3f s (%.2f GB/s)\n' "$wine_time" "$(ratio $gib "$wine_time")"
+  echo "one run of a program that exits at once under Wine (median of 200): $(
+    source cmake/wine-session.sh
+    wine_session_start build/windows >/dev/null
+    build/windows/wine-run.sh build/windows/bench/process_bench.exe 'Z:'"$PWD"'/build/windows/bin/helper_child.exe' | tr -d '\r')"
 fi

@@ -36,7 +36,10 @@ std::vector<std::string> MergedEnvironment(const std::map<std::string, std::stri
 
 std::string CommandLineText(const std::vector<std::string>& argv) {
     std::string line;
-    for (const std::string& argument : argv) line += (line.empty() ? "" : " ") + ToUtf8(QuoteArg(ToWide(argument)));
+    for (const std::string& argument : argv) {
+        if (!line.empty()) line += ' ';
+        line += ToUtf8(QuoteArg(ToWide(argument)));
+    }
     return line;
 }
 

@@ -49,7 +49,10 @@ std::string CommandLine(int argc, char** argv) {
     return launcher::ToUtf8(GetCommandLineW());
 #else
     std::string line;
-    for (int i = 0; i < argc; ++i) line += (i ? " " : "") + std::string(argv[i]);
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0) line += ' ';
+        line += argv[i];
+    }
     return line;
 #endif
 }
