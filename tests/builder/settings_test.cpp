@@ -5,10 +5,6 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "builder/builder.h"
 #include "platform/text.h"
 #include "tests/support/case_name.h"
@@ -252,13 +248,10 @@ TEST_F(SettingsTest, StartGameStartsTheExeInThePlayFolder) {
     fs::create_directories(builder->PlayFolder());
     fs::copy_file(test::HelperChildPath(), builder->GameExePath());
     const fs::path record = temp / "record.txt";
-#ifdef _WIN32
-    ASSERT_TRUE(SetEnvironmentVariableW(L"HELPER_RECORD", record.c_str()));
-#else
-    setenv("HELPER_RECORD", record.c_str(), 1);
-#endif
+    test::SetTestEnv("HELPER_RECORD", PathToUtf8(record));
     std::string error;
     const bool started = builder->StartGame(error);
+    test::UnsetTestEnv("HELPER_RECORD");
     ASSERT_TRUE(started) << error;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (test::ReadLines(record).size() < 2 && std::chrono::steady_clock::now() < deadline) {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sha.h"
 #include "platform/text.h"
 #include "tests/support/case_name.h"
+#include "tests/support/digests.h"
 #include "tests/support/disc_image.h"
 #include "tests/support/temp_folder.h"
 
@@ -14,16 +14,10 @@ namespace launcher {
 namespace {
 
 using test::DiscNode;
+using test::Sha1Of;
 
 const std::string kKnownXbe = "XBEH" + std::string(3000, 'k');
 const std::string kOtherXbe = "XBEH" + std::string(3000, 'o');
-
-std::string Sha1Of(const std::string& bytes) {
-    Sha1Context context;
-    Sha1Init(context);
-    Sha1Update(context, bytes.data(), bytes.size());
-    return Sha1Final(context);
-}
 
 Game TestGame() {
     Game game;

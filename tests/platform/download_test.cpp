@@ -6,8 +6,8 @@
 
 #include <cctype>
 
-#include "platform/sha.h"
 #include "platform/text.h"
+#include "tests/support/digests.h"
 #include "tests/support/loopback.h"
 #include "tests/support/temp_folder.h"
 
@@ -18,15 +18,9 @@ namespace {
 
 using test::LoopbackUrl;
 using test::ReadFile;
+using test::Sha256Of;
 using test::WriteFile;
 using testing::StartsWith;
-
-std::string Sha256Of(const std::string& bytes) {
-    Sha256Context context;
-    Sha256Init(context);
-    Sha256Update(context, bytes.data(), bytes.size());
-    return Sha256Final(context);
-}
 
 // Each test gets paths of its own on the server, so that request counts are its own.
 std::string Unique(const std::string& path) {

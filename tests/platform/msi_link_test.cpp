@@ -10,10 +10,6 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace fs = std::filesystem;
 
 namespace launcher {
@@ -30,16 +26,14 @@ protected:
 
 #ifdef _WIN32
 
-void SetEnv(const wchar_t* name, const std::wstring& value) { SetEnvironmentVariableW(name, value.c_str()); }
-
 // The stub records its command line and working folder, and exits with the code it is given.
 std::vector<std::string> ExtractWithStub(Platform& platform, const fs::path& msi, const fs::path& target,
                                          const char* code, const fs::path& record, bool& ok, std::string& error) {
-    SetEnv(L"HELPER_RECORD", record.wstring());
-    SetEnv(L"HELPER_EXIT", ToWide(code));
+    test::SetTestEnv("HELPER_RECORD", PathToUtf8(record));
+    test::SetTestEnv("HELPER_EXIT", code);
     ok = platform.ExtractMsi(msi, target, error);
-    SetEnvironmentVariableW(L"HELPER_RECORD", nullptr);
-    SetEnvironmentVariableW(L"HELPER_EXIT", nullptr);
+    test::UnsetTestEnv("HELPER_RECORD");
+    test::UnsetTestEnv("HELPER_EXIT");
     return test::ReadLines(record);
 }
 

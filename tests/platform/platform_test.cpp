@@ -7,11 +7,6 @@
 #include <sstream>
 #include <thread>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cstdlib>
-#endif
 
 #include "platform/text.h"
 #include "tests/support/case_name.h"
@@ -26,22 +21,6 @@ namespace {
 using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
-
-void SetEnv(const std::string& name, const std::string& value) {
-#ifdef _WIN32
-    SetEnvironmentVariableW(ToWide(name).c_str(), ToWide(value).c_str());
-#else
-    setenv(name.c_str(), value.c_str(), 1);
-#endif
-}
-
-void UnsetEnv(const std::string& name) {
-#ifdef _WIN32
-    SetEnvironmentVariableW(ToWide(name).c_str(), nullptr);
-#else
-    unsetenv(name.c_str());
-#endif
-}
 
 class PlatformTest : public testing::Test {
 protected:
@@ -60,13 +39,13 @@ TEST_F(PlatformTest, ExecutableSuffixAndPathSeparator) {
 }
 
 TEST_F(PlatformTest, GetEnvReadsUnsetAndEmptyAsNothing) {
-    UnsetEnv("LAUNCHER_TEST_UNSET");
+    test::UnsetTestEnv("LAUNCHER_TEST_UNSET");
     EXPECT_EQ(platform->GetEnv("LAUNCHER_TEST_UNSET"), "");
-    SetEnv("LAUNCHER_TEST_VALUE", "C:\\Program Files\\M\xC3\xBCsik");
+    test::SetTestEnv("LAUNCHER_TEST_VALUE", "C:\\Program Files\\M\xC3\xBCsik");
     EXPECT_EQ(platform->GetEnv("LAUNCHER_TEST_VALUE"), "C:\\Program Files\\M\xC3\xBCsik");
 #ifndef _WIN32
     // Windows has no way to set a variable to nothing; elsewhere it reads as unset.
-    SetEnv("LAUNCHER_TEST_EMPTY", "");
+    test::SetTestEnv("LAUNCHER_TEST_EMPTY", "");
     EXPECT_EQ(platform->GetEnv("LAUNCHER_TEST_EMPTY"), "");
 #endif
 }
@@ -79,7 +58,7 @@ TEST_F(PlatformTest, GetEnvReadsALongValueWhole) {
 #endif
     std::string value;
     for (size_t i = 0; i < length; ++i) value += static_cast<char>('a' + i % 26);
-    SetEnv("LAUNCHER_TEST_LONG", value);
+    test::SetTestEnv("LAUNCHER_TEST_LONG", value);
     EXPECT_EQ(platform->GetEnv("LAUNCHER_TEST_LONG"), value);
 }
 
@@ -129,11 +108,11 @@ TEST_P(StartTest, StartsTheProgramInItsFolderAndDoesNotWait) {
     const fs::path program = folder / Utf8Path(GetParam().program + platform->ExeSuffix());
     fs::copy_file(test::HelperChildPath(), program);
     const fs::path record = temp / "record.txt";
-    SetEnv("HELPER_RECORD", PathToUtf8(record));
+    test::SetTestEnv("HELPER_RECORD", PathToUtf8(record));
 
     std::string error = "untouched";
     const bool started = platform->Start(program, folder, error);
-    UnsetEnv("HELPER_RECORD");
+    test::UnsetTestEnv("HELPER_RECORD");
     ASSERT_TRUE(started) << error;
     EXPECT_EQ(error, "untouched");
 

@@ -93,17 +93,9 @@ TEST_F(ProcessTest, TheWorkingFolderIsTheOneGiven) {
     EXPECT_TRUE(fs::equivalent(Utf8Path(recorded[1]), temp.path()));
 }
 
-void SetEnv(const std::string& name, const std::string& value) {
-#ifdef _WIN32
-    SetEnvironmentVariableW(ToWide(name).c_str(), ToWide(value).c_str());
-#else
-    setenv(name.c_str(), value.c_str(), 1);
-#endif
-}
-
 TEST_F(ProcessTest, TheEnvironmentIsTheLaunchersWithTheOverrides) {
-    SetEnv("LAUNCHER_INHERITED", "from the launcher");
-    SetEnv("LAUNCHER_REPLACED", "old");
+    test::SetTestEnv("LAUNCHER_INHERITED", "from the launcher");
+    test::SetTestEnv("LAUNCHER_REPLACED", "old");
     EXPECT_EQ(Run({"--echo-env", "LAUNCHER_INHERITED", "--echo-env", "LAUNCHER_REPLACED", "--echo-env",
                    "LAUNCHER_EMPTY", "--echo-env", "LAUNCHER_NEW"},
                   {{"LAUNCHER_REPLACED", "new"}, {"LAUNCHER_EMPTY", ""}, {"LAUNCHER_NEW", "M\xC3\xBCsik"}}),
@@ -114,7 +106,7 @@ TEST_F(ProcessTest, TheEnvironmentIsTheLaunchersWithTheOverrides) {
 
 #ifdef _WIN32
 TEST_F(ProcessTest, AnOverrideReplacesTheVariableInAnyCaseAndTheBlockIsSorted) {
-    SetEnv("Launcher_Case", "old");
+    test::SetTestEnv("Launcher_Case", "old");
     EXPECT_EQ(Run({"--echo-env-names", "--echo-env", "LAUNCHER_CASE"},
                   {{"LAUNCHER_CASE", "new"}, {"LAUNCHER_AB", "1"}, {"LAUNCHER_A_B", "2"}}),
               0);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/digests.h"
 #include "tests/support/temp_folder.h"
 
 namespace launcher {
@@ -11,20 +12,6 @@ std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + 3) % 256);
     return bytes;
-}
-
-std::string Sha1(const std::string& bytes) {
-    Sha1Context context;
-    Sha1Init(context);
-    Sha1Update(context, bytes.data(), bytes.size());
-    return Sha1Final(context);
-}
-
-std::string Sha256(const std::string& bytes) {
-    Sha256Context context;
-    Sha256Init(context);
-    Sha256Update(context, bytes.data(), bytes.size());
-    return Sha256Final(context);
 }
 
 struct KnownAnswer {
@@ -81,8 +68,8 @@ protected:
 
 TEST_P(ShaTest, KnownAnswers) {
     for (const KnownAnswer& answer : KnownAnswers()) {
-        EXPECT_EQ(Sha1(answer.input), answer.sha1) << answer.input.size() << " bytes";
-        EXPECT_EQ(Sha256(answer.input), answer.sha256) << answer.input.size() << " bytes";
+        EXPECT_EQ(test::Sha1Of(answer.input), answer.sha1) << answer.input.size() << " bytes";
+        EXPECT_EQ(test::Sha256Of(answer.input), answer.sha256) << answer.input.size() << " bytes";
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/executable_path.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace launcher::test {
 
@@ -20,6 +21,22 @@ std::filesystem::path PathFromEnvironment(const char* name) {
     const std::string value = MakePlatform()->GetEnv(name);
     if (value.empty()) throw std::runtime_error(std::string("the test needs the environment variable ") + name);
     return std::filesystem::path(value);
+}
+
+void SetTestEnv(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    SetEnvironmentVariableW(ToWide(name).c_str(), ToWide(value).c_str());
+#else
+    setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+void UnsetTestEnv(const std::string& name) {
+#ifdef _WIN32
+    SetEnvironmentVariableW(ToWide(name).c_str(), nullptr);
+#else
+    unsetenv(name.c_str());
+#endif
 }
 
 bool RunningUnderWine() {

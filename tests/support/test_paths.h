@@ -12,6 +12,10 @@ std::filesystem::path HelperChildPath();
 // A path handed over by the test's environment; throws when it is not set.
 std::filesystem::path PathFromEnvironment(const char* name);
 
+// Sets or removes a variable of the test program's own environment (children inherit it).
+void SetTestEnv(const std::string& name, const std::string& value);
+void UnsetTestEnv(const std::string& name);
+
 // True for a Windows test program that Wine runs.
 bool RunningUnderWine();
 
