@@ -31,8 +31,8 @@ bool WriteText(const fs::path& file, const std::string& text) {
 }
 
 // Sets one key and writes the whole object back. The text goes to a file beside launcher.json that
-// then replaces it, so a crash never leaves it empty; where the replace is refused (another program
-// holds the file open on Windows), it is written in place.
+// then replaces it, so a crash never leaves it empty; only where the replace is refused (another
+// program holds the file open on Windows) is it written in place.
 void WriteSetting(Builder& builder, const std::string& key, Json value) {
     std::lock_guard<std::mutex> lock(builder.settingsMutex);
     Json root = ReadSettingsLocked(builder);
@@ -42,10 +42,13 @@ void WriteSetting(Builder& builder, const std::string& key, Json value) {
     fs::path partial = file;
     partial += ".partial";
     std::error_code ec;
-    if (WriteText(partial, text)) {
-        fs::rename(partial, file, ec);
-        if (!ec) return;
+    if (!WriteText(partial, text)) {
+        // No room for the new text (a full disk, say): launcher.json stays as it was.
+        fs::remove(partial, ec);
+        return;
     }
+    fs::rename(partial, file, ec);
+    if (!ec) return;
     fs::remove(partial, ec);
     WriteText(file, text);
 }

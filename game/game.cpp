@@ -22,6 +22,10 @@ std::vector<std::string> ListOr(const Json& root, const char* key, const std::st
     return list;
 }
 
+// The members of an object; anything else is a value of the wrong type, which raises the JSON
+// library's type error.
+const Json::object_t& Members(const Json& value) { return value.get_ref<const Json::object_t&>(); }
+
 }  // namespace
 
 bool ReadGame(const std::string& text, Game& game, std::string& error) {
@@ -46,10 +50,10 @@ bool ReadGame(const std::string& text, Game& game, std::string& error) {
     game.xbes = ListOr(root, "xbes", game.xbe);
     game.exes = ListOr(root, "exes", game.exe);
     if (const auto it = root.find("releases"); it != root.end()) {
-        for (const auto& [key, value] : it->items()) game.releases[AsciiLower(key)] = value.get<std::string>();
+        for (const auto& [key, value] : Members(*it)) game.releases[AsciiLower(key)] = value.get<std::string>();
     }
     if (const auto it = root.find("release_xbes"); it != root.end()) {
-        for (const auto& [key, value] : it->items()) {
+        for (const auto& [key, value] : Members(*it)) {
             game.releaseXbes[AsciiLower(key)] = value.get<std::vector<std::string>>();
         }
     }

@@ -1,6 +1,9 @@
 #include "game/identify.h"
 
 #include <fstream>
+#include <limits>
+#include <new>
+#include <stdexcept>
 
 #include "game/xiso.h"
 #include "platform/sha.h"
@@ -31,7 +34,8 @@ bool ReadWholeRegularFile(const fs::path& file, std::vector<std::uint8_t>& bytes
     std::error_code ec;
     if (!fs::is_regular_file(file, ec)) return false;
     const std::uintmax_t size = fs::file_size(file, ec);
-    if (ec) return false;
+    // The disc's file system cannot hold a file of 4 GiB or more, so no XBE is that large.
+    if (ec || size > std::numeric_limits<std::uint32_t>::max()) return false;
     std::ifstream in(file, std::ios::binary);
     if (!in) return false;
     std::vector<std::uint8_t> data(size);
@@ -43,9 +47,8 @@ bool ReadWholeRegularFile(const fs::path& file, std::vector<std::uint8_t>& bytes
     return true;
 }
 
-}  // namespace
-
-bool ReadXbe(const std::string& name, const GameSource& source, std::vector<std::uint8_t>& bytes, std::string& error) {
+bool ReadXbeBytes(const std::string& name, const GameSource& source, std::vector<std::uint8_t>& bytes,
+                  std::string& error) {
     if (source.isImage) {
         XisoImage image;
         std::string openError;
@@ -77,6 +80,21 @@ bool ReadXbe(const std::string& name, const GameSource& source, std::vector<std:
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadXbe(const std::string& name, const GameSource& source, std::vector<std::uint8_t>& bytes, std::string& error) {
+    // A damaged entry or file may claim more than memory holds: that is no XBE either.
+    try {
+        return ReadXbeBytes(name, source, bytes, error);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    bytes.clear();
+    error =
+        source.isImage ? "the disc image has no " + name : "there is no " + name + " in " + PathToUtf8(source.source);
+    return false;
 }
 
 bool ReadGameXbe(const Game& game, const GameSource& source, std::vector<std::uint8_t>& bytes, std::string& error) {

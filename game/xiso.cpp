@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <thread>
 
 #include "game/disc_log.h"
@@ -50,9 +51,12 @@ std::atomic<unsigned> discReadWarnings{0};
 
 // What one Open may walk. Entries in many folders may name one extent, so a few KiB of image can
 // describe an endless tree; a real disc has a few thousand entries and well under 1 MiB of folders.
+// Each folder read is charged in whole sectors, so tiny folders cannot make the reads countless, and
+// an extent already read is taken from memory, so folders naming one extent cost no further reads.
 struct XisoImage::WalkBudget {
     std::uint64_t entries = 1000000;
     std::uint64_t bytes = 64ull << 20;
+    std::map<std::pair<std::uint64_t, std::uint32_t>, std::vector<std::uint8_t>> read;
 };
 
 bool CompareEntryNames(const XisoEntry& a, const XisoEntry& b) {
@@ -108,10 +112,16 @@ bool XisoImage::Open(std::unique_ptr<PositionedFile> image, std::string& error) 
 bool XisoImage::ReadDirectory(XisoEntry& directory, int depth, WalkBudget& budget) {
     const std::uint32_t size = directory.size;
     if (size == 0) return true;
-    if (depth > kMaxDepth || size > kMaxDirectorySize || size > budget.bytes) return false;
-    budget.bytes -= size;
-    std::vector<std::uint8_t> data(size, 0);
-    if (ReadAt(directory.offset, data.data(), size) < size) return false;
+    if (depth > kMaxDepth || size > kMaxDirectorySize) return false;
+    const std::uint64_t cost = (static_cast<std::uint64_t>(size) + kSectorSize - 1) / kSectorSize * kSectorSize;
+    if (cost > budget.bytes) return false;
+    budget.bytes -= cost;
+    auto [cached, fresh] = budget.read.try_emplace({directory.offset, size});
+    std::vector<std::uint8_t>& data = cached->second;
+    if (fresh) {
+        data.assign(size, 0);
+        if (ReadAt(directory.offset, data.data(), size) < size) return false;
+    }
 
     std::vector<bool> visited(size / 4 + 1, false);
     std::vector<std::uint64_t> stack{0};

@@ -102,12 +102,15 @@ public:
                 return false;
             }
             std::string next;
-            long status = 0;
-            const int result = Request(current, url, offset, sink, total, error, next, status);
+            const int result = Request(current, url, offset, sink, total, error, next);
             if (result >= 0) return result == 1;
-            const bool downgrade = scheme == "https" && SchemeOf(next) != "https";
-            if (hop == kMaxRedirects || downgrade) {
-                error = "the server answered " + std::to_string(status) + " for " + url;
+            // As WinHTTP does: a redirect it will not follow fails the request.
+            if (hop == kMaxRedirects) {
+                error = CurlErrorText("the request failed", CURLE_TOO_MANY_REDIRECTS);
+                return false;
+            }
+            if (scheme == "https" && SchemeOf(next) != "https") {
+                error = CurlErrorText("the request failed", CURLE_UNSUPPORTED_PROTOCOL);
                 return false;
             }
             current = next;
@@ -117,7 +120,7 @@ public:
 private:
     // 1 done, 0 failed, -1 a redirect to next.
     int Request(const std::string& address, const std::string& url, std::uint64_t offset, const DataSink& sink,
-                std::uint64_t* total, std::string& error, std::string& next, long& status) {
+                std::uint64_t* total, std::string& error, std::string& next) {
         CURL* curl = curl_easy_init();
         if (curl == nullptr) {
             error = "the request failed (curl cannot start)";
@@ -137,6 +140,7 @@ private:
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Exchange::OnData);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &exchange);
         const CURLcode code = curl_easy_perform(curl);
+        long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         int result = 0;
         char* location = nullptr;

@@ -2,7 +2,8 @@
 
 #include <fstream>
 
-#include "platform/error_text.h"
+#include "platform/http_answer.h"
+#include "platform/move_file.h"
 #include "platform/sha.h"
 #include "platform/text.h"
 
@@ -54,13 +55,6 @@ struct DownloadSink {
     }
 };
 
-// What the system says about a rename that failed.
-std::string RenameFailure(const std::error_code& ec) {
-    std::string text = ec.message();
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    return text;
-}
-
 }  // namespace
 
 bool FetchText(Http& http, const std::string& url, std::string& body, std::string& error) {
@@ -68,11 +62,15 @@ bool FetchText(Http& http, const std::string& url, std::string& body, std::strin
     std::string failure;
     for (int attempt = 0; attempt < kFetchAttempts; ++attempt) {
         body.clear();
-        if (http.Get(
-                url, 0, [&body](const unsigned char* b, std::uint64_t n) { return AppendToText(body, b, n); }, nullptr,
+        std::uint64_t total = 0;
+        if (!http.Get(
+                url, 0, [&body](const unsigned char* b, std::uint64_t n) { return AppendToText(body, b, n); }, &total,
                 failure)) {
-            return true;
+            continue;
         }
+        // Some clients report a connection the server cut as a finished answer.
+        if (total == 0 || body.size() == total) return true;
+        failure = "the answer from " + url + " ended early";
     }
     body.clear();
     error = failure.empty() ? "the request for " + url + " failed" : failure;
@@ -123,12 +121,19 @@ bool Download(Http& http, const std::string& url, const fs::path& destination, c
                 error = "cancelled";
                 return false;
             }
-            if (!got) continue;
+            if (!got) {
+                // Nothing lies past the partial file's end: it is as long as the file or longer, and
+                // was not taken. Only a fresh start can help.
+                if (offset > 0 && IsRangeNotSatisfiable(failure, url)) fs::remove(partial, ec);
+                continue;
+            }
             if (size == 0) size = total;
             // A transfer the server ended early is no whole file, however it was reported.
             if (size != 0 && SizeOf(partial) != size) {
-                if (SizeOf(partial) > size) fs::remove(partial, ec);
-                failure = "the download of " + PathToUtf8(destination.filename()) + " ended early, trying again";
+                const bool longer = SizeOf(partial) > size;
+                if (longer) fs::remove(partial, ec);
+                failure = "the download of " + PathToUtf8(destination.filename()) +
+                          (longer ? " is larger than expected, trying again" : " ended early, trying again");
                 continue;
             }
         }
@@ -143,9 +148,9 @@ bool Download(Http& http, const std::string& url, const fs::path& destination, c
         error = failure.empty() ? "the download of " + url + " failed" : failure;
         return false;
     }
-    fs::rename(partial, destination, ec);
-    if (ec) {
-        error = "cannot rename " + PathToUtf8(partial) + ": " + RenameFailure(ec);
+    std::string reason;
+    if (!MoveFileReplacing(partial, destination, reason)) {
+        error = "cannot rename " + PathToUtf8(partial) + ": " + reason;
         return false;
     }
     return true;

@@ -9,10 +9,17 @@
 #endif
 
 namespace launcher {
+namespace {
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+}  // namespace
 
 std::string ComposeErrorText(const std::string& message, std::uint32_t code, const std::string& systemText) {
-    std::string text = systemText;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    const std::string text = Trimmed(systemText);
     std::string result = message + " (" + std::to_string(code);
     if (!text.empty()) result += ": " + text;
     return result + ")";
@@ -20,27 +27,34 @@ std::string ComposeErrorText(const std::string& message, std::uint32_t code, con
 
 #ifdef _WIN32
 
+std::string SystemErrorText(std::uint32_t code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text;
+    if (buffer != nullptr) {
+        text = ToUtf8(std::wstring(buffer, length));
+        LocalFree(buffer);
+    }
+    return Trimmed(text);
+}
+
 std::string Win32ErrorText(const std::string& message) {
     return Win32ErrorText(message, static_cast<std::uint32_t>(GetLastError()));
 }
 
 std::string Win32ErrorText(const std::string& message, std::uint32_t code) {
-    wchar_t* buffer = nullptr;
-    DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string systemText;
-    if (buffer != nullptr) {
-        systemText = ToUtf8(std::wstring(buffer, length));
-        LocalFree(buffer);
-    }
-    return ComposeErrorText(message, code, systemText);
+    return ComposeErrorText(message, code, SystemErrorText(code));
 }
 
 #else
 
+std::string SystemErrorText(std::uint32_t code) { return Trimmed(std::strerror(static_cast<int>(code))); }
+
 std::string PosixErrorText(const std::string& message, int code) {
-    return ComposeErrorText(message, static_cast<std::uint32_t>(code), std::strerror(code));
+    return ComposeErrorText(message, static_cast<std::uint32_t>(code),
+                            SystemErrorText(static_cast<std::uint32_t>(code)));
 }
 
 #endif

@@ -9,6 +9,10 @@ namespace launcher {
 // trailing line breaks and blanks cut.
 std::string ComposeErrorText(const std::string& message, std::uint32_t code, const std::string& systemText);
 
+// The system's own words for an error code (a Win32 code on Windows, an errno value elsewhere),
+// without trailing line breaks and blanks; empty when the system has none.
+std::string SystemErrorText(std::uint32_t code);
+
 #ifdef _WIN32
 // Reads the calling thread's last error first, so call it right after the failing call. When the
 // message itself has to be computed, capture the code first and pass it.

@@ -16,6 +16,9 @@ namespace launcher {
 bool TakeAnswer(std::uint32_t status, std::uint64_t contentLength, std::uint64_t offset, const std::string& url,
                 std::uint64_t& total, std::uint64_t& skip, std::string& error);
 
+// Whether a Get failed because nothing lies at or past the offset asked for (416).
+bool IsRangeNotSatisfiable(const std::string& error, const std::string& url);
+
 // Hands the body on to the sink, less the bytes to skip. False once the sink asks to stop.
 class BodyToSink {
 public:

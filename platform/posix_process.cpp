@@ -102,27 +102,43 @@ int RunProcess(const std::vector<std::string>& argv, const std::filesystem::path
     RunEnd end;
     std::thread watchdog;
     if (stop != nullptr) watchdog = std::thread(WatchStop, child, stop, std::ref(end));
-
-    LineSplitter lines(onLine);
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = read(pipeEnds[0], buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        lines.Feed(buffer, static_cast<size_t>(got));
+    // Waits for the program without reaping it, so that its process group cannot be taken by another
+    // program while the watchdog may still use it; then ends what the program left running, as the
+    // closing of a job does on Windows, and reaps it.
+    const auto endRun = [&] {
+        siginfo_t info{};
+        while (waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+        }
+        {
+            std::lock_guard<std::mutex> lock(end.mutex);
+            end.done = true;
+        }
+        end.wake.notify_all();
+        if (watchdog.joinable()) watchdog.join();
+        kill(-child, SIGKILL);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        close(pipeEnds[0]);
+        return status;
+    };
+    try {
+        LineSplitter lines(onLine);
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = read(pipeEnds[0], buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            lines.Feed(buffer, static_cast<size_t>(got));
+        }
+        lines.Finish();
+    } catch (...) {
+        // The caller's line handler gave up: the program goes too, and nothing is left running.
+        kill(-child, SIGKILL);
+        endRun();
+        throw;
     }
-    lines.Finish();
-    close(pipeEnds[0]);
-
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    {
-        std::lock_guard<std::mutex> lock(end.mutex);
-        end.done = true;
-    }
-    end.wake.notify_all();
-    if (watchdog.joinable()) watchdog.join();
+    const int status = endRun();
     if (stop != nullptr && stop->load()) return -1;
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);

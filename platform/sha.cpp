@@ -102,7 +102,9 @@ void Sha256BlocksPortable(std::uint32_t* state, const std::uint8_t* data, std::s
         SHA256_STEP8(0)
         SHA256_STEP8(8)
         SHA256_STEP8(16)
-        SHA256_STEP8(24) SHA256_STEP8(32) SHA256_STEP8(40) SHA256_STEP8(48) SHA256_STEP8(56)
+        SHA256_STEP8(24)
+        SHA256_STEP8(32)
+        SHA256_STEP8(40) SHA256_STEP8(48) SHA256_STEP8(56)
 #undef SHA256_STEP8
 #undef SHA256_STEP
 #undef SHA256_W

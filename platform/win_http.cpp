@@ -55,14 +55,16 @@ public:
 
         HINTERNET connection = WinHttpConnect(session_, host, parts.nPort, 0);
         if (connection == nullptr) {
-            error = Win32ErrorText("cannot reach the server", GetLastError());
+            const DWORD code = GetLastError();
+            error = Win32ErrorText("cannot reach the server", code);
             return false;
         }
         HINTERNET request = WinHttpOpenRequest(connection, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                                WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
         if (request == nullptr) {
-            error = Win32ErrorText("the request failed", GetLastError());
+            const DWORD code = GetLastError();
+            error = Win32ErrorText("the request failed", code);
             WinHttpCloseHandle(connection);
             return false;
         }
@@ -79,7 +81,8 @@ private:
         if (!WinHttpSendRequest(request, offset > 0 ? range.c_str() : WINHTTP_NO_ADDITIONAL_HEADERS,
                                 offset > 0 ? static_cast<DWORD>(-1) : 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
             !WinHttpReceiveResponse(request, nullptr)) {
-            error = Win32ErrorText("the request failed", GetLastError());
+            const DWORD code = GetLastError();
+            error = Win32ErrorText("the request failed", code);
             return false;
         }
         DWORD status = 0;
@@ -102,7 +105,8 @@ private:
         for (;;) {
             DWORD read = 0;
             if (!WinHttpReadData(request, buffer.data(), static_cast<DWORD>(buffer.size()), &read)) {
-                error = Win32ErrorText("the download stopped", GetLastError());
+                const DWORD code = GetLastError();
+                error = Win32ErrorText("the download stopped", code);
                 return false;
             }
             if (read == 0) return true;

@@ -71,7 +71,8 @@ public:
         const std::wstring folder = workingFolder.wstring();
         if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                             folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-            error = Win32ErrorText("Could not start the game");
+            const DWORD code = GetLastError();
+            error = Win32ErrorText("Could not start the game", code);
             return false;
         }
         CloseHandle(process.hThread);

@@ -134,17 +134,30 @@ int RunProcess(const std::wstring& commandLine, const std::filesystem::path& wor
     std::thread watchdog;
     if (job && stop != nullptr && ended) watchdog = std::thread(WatchStop, job.get(), stop, ended.get());
 
-    LineSplitter lines(onLine);
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) lines.Feed(buffer, read);
-    lines.Finish();
-
-    WaitForSingleObject(child.get(), INFINITE);
+    const auto endRun = [&] {
+        WaitForSingleObject(child.get(), INFINITE);
+        if (ended) SetEvent(ended.get());
+        if (watchdog.joinable()) watchdog.join();
+    };
+    try {
+        LineSplitter lines(onLine);
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) lines.Feed(buffer, read);
+        lines.Finish();
+    } catch (...) {
+        // The caller's line handler gave up: the program goes too, and nothing is left running.
+        if (job) {
+            TerminateJobObject(job.get(), 1);
+        } else {
+            TerminateProcess(child.get(), 1);
+        }
+        endRun();
+        throw;
+    }
+    endRun();
     DWORD code = 0;
     if (!GetExitCodeProcess(child.get(), &code)) code = 0;
-    if (ended) SetEvent(ended.get());
-    if (watchdog.joinable()) watchdog.join();
     if (stop != nullptr && stop->load()) return -1;
     return static_cast<int>(code);
 }

@@ -167,6 +167,14 @@ TEST_F(SettingsTest, AWriteWhileAnotherProgramReadsTheFileIsNotLost) {
     EXPECT_FALSE(fs::exists(base / "launcher.json.partial"));
 }
 
+TEST_F(SettingsTest, AFailedWriteLeavesTheFileAsItWas) {
+    builder->SaveSetting("game", "/games/velmora");
+    // Nothing can be written beside launcher.json (as on a full disk).
+    fs::create_directories(base / "launcher.json.partial");
+    builder->SaveSetting("music", "/music");
+    EXPECT_EQ(Settings(), (Json{{"game", "/games/velmora"}}));
+}
+
 TEST_F(SettingsTest, LoadFileReadsEveryByteOrLeavesTheText) {
     WriteFile(temp / "bytes.bin", std::string("a\r\nb\0c", 6));
     std::string text = "before";

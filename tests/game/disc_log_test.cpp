@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -100,6 +101,27 @@ TEST_F(DiscLogTest, SyncModeWritesBeforeReturningAndRunsNoThread) {
         LogPrintf(3, "error");
         EXPECT_EQ(Lines(WaitForText(2)).size(), 2u);
     }
+}
+
+// Outside sync mode an error line wakes the writer at once: logged right after a batch went out, it
+// arrives long before the next batch is due (250 ms later).
+TEST_F(DiscLogTest, AnErrorLineIsWrittenAtOnce) {
+    if (SyncMode()) GTEST_SKIP() << "every line is written at once in sync mode";
+    std::vector<double> delays;
+    for (int i = 0; i < 5; ++i) {
+        LogPrintf(4, "notice %d", i);
+        const size_t lines = Lines(WaitForText(2 * i + 1)).size();
+        ASSERT_EQ(lines, 2u * i + 1);  // a batch has just been written
+        const auto start = std::chrono::steady_clock::now();
+        LogPrintf(3, "error %d", i);
+        while (Lines(FileText()).size() < lines + 1 &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        delays.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(delays.begin(), delays.end());
+    EXPECT_LT(delays[2], 0.15) << "the median delay of an error line";
 }
 
 TEST_F(DiscLogTest, ALongMessageIsCut) {

@@ -169,15 +169,19 @@ TEST_P(WrongTypeGameTest, RaisesTheJsonTypeError) {
     EXPECT_THROW(ReadGame(GetParam().text, game, error), nlohmann::json::type_error);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, WrongTypeGameTest,
-                         testing::Values(TextCase{"number_title", Description(R"("title": 5)")},
-                                         TextCase{"number_in_packages", Description(R"("packages": {"ab": 1})")},
-                                         TextCase{"number_in_releases",
-                                                  R"({"title": "T", "short": "S", "repo": "r", "releases": {"a": 1}})"},
-                                         TextCase{"list_with_a_number", Description(R"("xbes": ["a.xbe", 2])")},
-                                         TextCase{"string_music", Description(R"("music": "yes")")},
-                                         TextCase{"array_root", "[1, 2]"}, TextCase{"string_root", "\"game\""}),
-                         test::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WrongTypeGameTest,
+    testing::Values(TextCase{"number_title", Description(R"("title": 5)")},
+                    TextCase{"number_in_packages", Description(R"("packages": {"ab": 1})")},
+                    TextCase{"number_in_releases",
+                             R"({"title": "T", "short": "S", "repo": "r", "releases": {"a": 1}})"},
+                    TextCase{"list_with_a_number", Description(R"("xbes": ["a.xbe", 2])")},
+                    TextCase{"string_music", Description(R"("music": "yes")")},
+                    TextCase{"releases_as_text", R"({"title": "T", "short": "S", "repo": "r", "releases": "Europe"})"},
+                    TextCase{"releases_as_list", R"({"title": "T", "short": "S", "repo": "r", "releases": ["a"]})"},
+                    TextCase{"release_xbes_as_list", Description(R"("release_xbes": [["a.xbe"]])")},
+                    TextCase{"array_root", "[1, 2]"}, TextCase{"string_root", "\"game\""}),
+    test::CaseName());
 
 TEST(BuiltinGameTest, IsUsableAndNamesTheGame) {
     const Game game = Read(BuiltinGameText());

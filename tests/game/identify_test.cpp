@@ -161,6 +161,17 @@ TEST_F(IdentifyGameTest, ReadXbeReadsTheWholeFileFromAnImageOrAFolder) {
     }
 }
 
+TEST_F(IdentifyGameTest, AnXbeLargerThanADiscCanHoldIsNoXbe) {
+    test::TempFolder huge;
+    test::WriteFile(huge / "default.xbe", "");
+    fs::resize_file(huge / "default.xbe", std::uint64_t{8} << 30);  // sparse: costs no disk
+    test::WriteFile(huge / "a", "a");
+    test::WriteFile(huge / "b", "b");
+    const GameSource result = IdentifyGame(TestGame(), huge.path());
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, "there is no default.xbe in " + PathToUtf8(huge.path()));
+}
+
 TEST_F(IdentifyGameTest, TheImageIsClosedAfterReading) {
     fs::copy_file(*temp / "copy.ISO", *temp / "closed.iso");
     EXPECT_TRUE(IdentifyGame(TestGame(), *temp / "closed.iso").ok);

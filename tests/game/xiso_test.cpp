@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 
 #include "platform/text.h"
@@ -267,6 +268,48 @@ TEST(XisoTest, FoldersThatShareOneExtentDoNotExplode) {
     XisoImage image;
     std::string error;
     EXPECT_FALSE(image.Open(Wide(temp / "bomb.iso"), error));
+    EXPECT_EQ(error, "its folders cannot be read");
+}
+
+// The same with folders of a few bytes each: every read still counts as a whole sector.
+TEST(XisoTest, TinyFoldersThatShareOneExtentDoNotExplodeEither) {
+    std::map<std::uint32_t, std::string> sectors;
+    const std::uint32_t first = kFirstDataSector;
+    for (std::uint32_t level = 0; level < 32; ++level) {
+        const std::uint32_t next = first + level + 1;
+        sectors[first + level] = DirectoryEntry(0, 4, next, 32, true, "a") + DirectoryEntry(0, 0, next, 32, true, "b");
+    }
+    sectors[first + 32] = DirectoryEntry(0, 0, 0, 0, false, "leaf");
+    test::TempFolder temp;
+    test::WriteRawImage(temp / "bomb.iso", first, 32, sectors);
+    XisoImage image;
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(image.Open(Wide(temp / "bomb.iso"), error));
+    EXPECT_EQ(error, "its folders cannot be read");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 30.0);
+}
+
+// Three levels of a hundred entries that all name one folder: a million entries in a few KiB.
+TEST(XisoTest, AMillionEntriesAreTooMany) {
+    const auto wide = [](std::uint32_t childSector, bool folder) {
+        std::string bytes;
+        for (int i = 0; i < 100; ++i) {
+            const std::string name(1, static_cast<char>('!' + i));
+            const std::uint16_t right = i < 99 ? static_cast<std::uint16_t>((bytes.size() + 16) / 4) : 0;
+            bytes += DirectoryEntry(0, right, childSector, folder ? 2048 : 1, folder, name);
+        }
+        bytes.resize(2048, '\xFF');
+        return bytes;
+    };
+    const std::uint32_t first = kFirstDataSector;
+    std::map<std::uint32_t, std::string> sectors{
+        {first, wide(first + 1, true)}, {first + 1, wide(first + 2, true)}, {first + 2, wide(first + 3, false)}};
+    test::TempFolder temp;
+    test::WriteRawImage(temp / "wide.iso", first, 2048, sectors);
+    XisoImage image;
+    std::string error;
+    EXPECT_FALSE(image.Open(Wide(temp / "wide.iso"), error));
     EXPECT_EQ(error, "its folders cannot be read");
 }
 

@@ -8,6 +8,7 @@
 
 #include "platform/text.h"
 #include "tests/support/digests.h"
+#include "tests/support/fake_http.h"
 #include "tests/support/loopback.h"
 #include "tests/support/temp_folder.h"
 
@@ -182,6 +183,56 @@ TEST_F(DownloadTest, ADestinationThatCannotBeReplacedSaysSo) {
     EXPECT_FALSE(Fetch(LoopbackUrl("http", "/files/data.bin"), digest, 0));
     EXPECT_THAT(error, StartsWith("cannot rename " + PathToUtf8(Partial()) + ": "));
     EXPECT_GT(error.size(), ("cannot rename " + PathToUtf8(Partial()) + ": ").size());
+}
+
+// Clients that report a transfer the server cut short as finished (WinHTTP under Wine does).
+class CutShortTest : public testing::Test {
+protected:
+    test::FakeHttp http;
+    test::TempFolder temp;
+    const std::string content = std::string(1000, 'c') + std::string(1000, 'd');
+    std::string error;
+};
+
+TEST_F(CutShortTest, AShortTransferOfKnownSizeIsResumed) {
+    http.answers["u"] = {{true, content.substr(0, 700), "", 2000}, {true, content, "", 0}};
+    ASSERT_TRUE(Download(http, "u", temp / "f.bin", "", content.size(), {}, nullptr, error)) << error;
+    EXPECT_EQ(ReadFile(temp / "f.bin"), content);
+    EXPECT_EQ(http.offsets, (std::vector<std::uint64_t>{0, 700}));
+}
+
+TEST_F(CutShortTest, ALongerTransferIsRemovedAndFetchedAgain) {
+    http.answers["u"] = {{true, content + "extra", "", 0}, {true, content, "", 0}};
+    ASSERT_TRUE(Download(http, "u", temp / "f.bin", "", content.size(), {}, nullptr, error)) << error;
+    EXPECT_EQ(ReadFile(temp / "f.bin"), content);
+    EXPECT_EQ(http.offsets, (std::vector<std::uint64_t>{0, 0}));
+}
+
+TEST_F(CutShortTest, ATransferThatStaysTooLongFailsWithItsOwnMessage) {
+    http.answers["u"] = {{true, content + "extra", "", 0}};
+    EXPECT_FALSE(Download(http, "u", temp / "f.bin", "", content.size(), {}, nullptr, error));
+    EXPECT_EQ(error, "the download of f.bin is larger than expected, trying again");
+    EXPECT_EQ(http.asked.size(), 5u);
+}
+
+TEST_F(CutShortTest, AFetchedTextCutShortIsAskedForAgain) {
+    http.answers["u"] = {{true, "{\"tag_na", "", 40}, {true, "{\"tag_name\": \"V1\"}", "", 0}};
+    std::string body;
+    ASSERT_TRUE(FetchText(http, "u", body, error)) << error;
+    EXPECT_EQ(body, "{\"tag_name\": \"V1\"}");
+    http.answers["v"] = {{true, "{\"tag_na", "", 40}};
+    EXPECT_FALSE(FetchText(http, "v", body, error));
+    EXPECT_EQ(error, "the answer from v ended early");
+}
+
+TEST_F(CutShortTest, AWholeButWrongPartialFileThatTheServerCannotContinueStartsOver) {
+    // A digest and no size: the partial file is as long as the file but damaged, so asking for more
+    // gets 416; it is removed and the next pass starts from the beginning.
+    test::WriteFile(temp / "f.bin.part", std::string(2000, 'x'));
+    http.answers["u"] = {{false, "", "the server answered 416 for u"}, {true, content, "", 0}};
+    ASSERT_TRUE(Download(http, "u", temp / "f.bin", test::Sha256Of(content), 0, {}, nullptr, error)) << error;
+    EXPECT_EQ(ReadFile(temp / "f.bin"), content);
+    EXPECT_EQ(http.offsets, (std::vector<std::uint64_t>{2000, 0}));
 }
 
 TEST(FetchTextTest, ReadsAText) {

@@ -87,11 +87,13 @@ TEST_F(HttpTest, HttpsWithAnUntrustedCertificateFails) {
 
 TEST_F(HttpTest, ARedirectLoopEnds) {
     EXPECT_FALSE(Get(LoopbackUrl("http", "/redirect-loop")));
+    EXPECT_THAT(error, StartsWith("the request failed ("));
     EXPECT_EQ(received, "");
 }
 
 TEST_F(HttpTest, NoRedirectFromHttpsToHttp) {
     EXPECT_FALSE(Get(LoopbackUrl("https", "/redirect-to-http/small.txt")));
+    EXPECT_THAT(error, StartsWith("the request failed ("));
     EXPECT_EQ(received, "");
 }
 

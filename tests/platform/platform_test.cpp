@@ -7,7 +7,6 @@
 #include <sstream>
 #include <thread>
 
-
 #include "platform/text.h"
 #include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 #include "platform/platform.h"
@@ -154,13 +155,27 @@ TEST_F(ProcessTest, AStopEndsTheProgramAndWhatItStarted) {
     EXPECT_THAT(lines, ElementsAre("started"));
 }
 
-TEST_F(ProcessTest, AStopFlagSetByTheEndStillMeansStopped) {
+TEST_F(ProcessTest, AStopFlagSetAfterTheProgramEndedStillMeansStopped) {
     std::atomic<bool> stop{false};
-    lines.clear();
     const int code = platform->Run(
         {PathToUtf8(test::HelperChildPath()), "--out", "last line\\n"}, {}, {},
-        [&stop](const std::string&) { stop = true; }, &stop);
+        [&stop](const std::string&) {
+            // The program ends right after its one line; by now it is gone.
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            stop = true;
+        },
+        &stop);
     EXPECT_EQ(code, -1);
+}
+
+TEST_F(ProcessTest, ALineHandlerThatThrowsEndsTheProgramAndTheRun) {
+    std::atomic<bool> stop{false};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(platform->Run(
+                     {PathToUtf8(test::HelperChildPath()), "--out", "first\\n", "--sleep", "60000"}, {}, {},
+                     [](const std::string&) -> void { throw std::runtime_error("full"); }, &stop),
+                 std::runtime_error);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20.0);
 }
 
 TEST_F(ProcessTest, AnUnsetStopFlagLetsTheProgramEnd) {
