@@ -60,15 +60,15 @@ void BareRun(const std::string& program) {
 #endif
 }
 
-double MedianMilliseconds(int runs, const std::function<void()>& run) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
+double Median(std::vector<double> times) {
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+double Milliseconds(const std::function<void()>& run) {
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace
@@ -82,9 +82,14 @@ int main(int argc, char** argv) {
     const int runs = argc > 2 ? std::atoi(argv[2]) : 200;
     const auto platform = launcher::MakePlatform();
     std::atomic<bool> stop{false};
-    const double bare = MedianMilliseconds(runs, [&] { BareRun(program); });
-    const double plain = MedianMilliseconds(runs, [&] { platform->Run({program}, {}, {}, {}, nullptr); });
-    const double stopped = MedianMilliseconds(runs, [&] { platform->Run({program}, {}, {}, {}, &stop); });
+    // The three take turns, so that whatever drifts while the benchmark runs touches each alike.
+    std::vector<double> bareTimes, plainTimes, stoppedTimes;
+    for (int i = 0; i < runs; ++i) {
+        bareTimes.push_back(Milliseconds([&] { BareRun(program); }));
+        plainTimes.push_back(Milliseconds([&] { platform->Run({program}, {}, {}, {}, nullptr); }));
+        stoppedTimes.push_back(Milliseconds([&] { platform->Run({program}, {}, {}, {}, &stop); }));
+    }
+    const double bare = Median(bareTimes), plain = Median(plainTimes), stopped = Median(stoppedTimes);
     std::printf("bare %.2f ms, Run %.2f ms (+%.2f), Run with a stop flag %.2f ms (+%.2f)\n", bare, plain, plain - bare,
                 stopped, stopped - bare);
     return 0;

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash cmake/setup.sh
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench helper_child >/dev/null
+cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench helper_child
 bin=build/bench/bench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -54,7 +54,7 @@ printf 'download of 1 GiB over loopback: curl %.3f s (%.2f GB/s), ours %.3f s (%
 
 if [ -x /usr/lib/wine/wine64 ]; then
   cmake --preset windows >/dev/null
-  cmake --build --preset windows --target download_bench process_bench helper_child >/dev/null
+  cmake --build --preset windows --target download_bench process_bench helper_child
   wine_time=$(
     source cmake/wine-session.sh
     wine_session_start build/windows >/dev/null

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the builds need on a Debian 12 machine, and only what is missing.
-# Sourced or run by the two top-level commands; safe to run again.
+# Run by the top-level commands and bench/run.sh; safe to run again.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ dpkg-dev python3
   googletest nlohmann-json3-dev libcurl4-openssl-dev openssl
-  msitools wixl gcab
+  msitools wixl gcab curl
   g++-mingw-w64-x86-64-posix wine64 xvfb
 )
 
@@ -15,14 +15,24 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null 2>&1; then
+    sudo "$@"
+  else
+    echo "cmake/setup.sh needs to install packages: run it once as root, or install sudo" >&2
+    exit 1
+  fi
+}
 
-# `apt-get source` needs deb-src entries. When the machine has none, add them as copies of its own
-# deb entries, so the same mirror serves both.
+# `apt-get source` needs Debian's deb-src entries. When apt knows no source of imgui, add them as
+# copies of the machine's own deb entries, so the same mirror serves both.
 ensure_deb_src() {
-  if grep -rqsE '^[[:space:]]*(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  if apt-cache showsrc imgui 2>/dev/null | grep -q '^Version: 1\.86'; then
     return 1
   fi
+  [ -f /etc/apt/sources.list.d/launcher-deb-src.sources ] || [ -f /etc/apt/sources.list.d/launcher-deb-src.list ] && return 0
   local added=1
   if [ -f /etc/apt/sources.list ] && grep -qE '^[[:space:]]*deb[[:space:]]' /etc/apt/sources.list; then
     grep -E '^[[:space:]]*deb[[:space:]]' /etc/apt/sources.list | sed -E 's/^[[:space:]]*deb[[:space:]]/deb-src /' \
@@ -45,9 +55,10 @@ need_update=0
 [ ${#missing[@]} -gt 0 ] && need_update=1
 if ensure_deb_src; then need_update=1; fi
 if [ "$need_update" -eq 1 ]; then
-  as_root apt-get update -qq
+  as_root apt-get -o DPkg::Lock::Timeout=300 update -qq
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 install -y -qq \
+    --no-install-recommends "${missing[@]}"
 fi

@@ -3,20 +3,26 @@
 
 wine_session_start() {
   local build="$1"
-  export WINEPREFIX="$PWD/$build/.wineprefix"
+  # The wrapper's own variable, so that a WINEPREFIX of the user's is never touched.
+  export LAUNCHER_WINEPREFIX="$PWD/$build/.wineprefix"
+  export WINEPREFIX="$LAUNCHER_WINEPREFIX"
+  trap wine_session_stop EXIT
   # Without a desktop, an Xvfb of our own on a free display. DISPLAY must be set before the first
   # Wine call: a wineserver keeps the display it started with.
   if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
     local ready
     ready=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$ready" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$ready" </dev/null >/dev/null 2>&1 &
     WINE_SESSION_XVFB=$!
     for _ in $(seq 100); do [ -s "$ready" ] && break; sleep 0.1; done
-    [ -s "$ready" ] || { echo "Xvfb did not start" >&2; return 1; }
+    if [ ! -s "$ready" ]; then
+      rm -f "$ready"
+      echo "Xvfb did not start" >&2
+      return 1
+    fi
     export DISPLAY=":$(head -n 1 "$ready")"
     rm -f "$ready"
   fi
-  trap wine_session_stop EXIT
   # One server for the whole session (one may still be running from an earlier call); the
   # wrapper makes the prefix on its first call.
   mkdir -p "$WINEPREFIX"

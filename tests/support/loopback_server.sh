@@ -10,13 +10,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ "$action" = stop ]; then
   [ -f "$dir/state" ] || exit 0
   pid=$(sed -n 's/^pid=//p' "$dir/state")
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  # Only our server: one that stopped itself may have left its number to another process.
+  if [ -n "$pid" ] && grep -q loopback_server.py "/proc/$pid/cmdline" 2>/dev/null; then
+    kill "$pid" 2>/dev/null || true
+  fi
   rm -f "$dir/state"
   exit 0
 fi
 
 python=$3
-if [ -f "$dir/state" ]; then "$0" stop "$dir"; fi
+if [ -f "$dir/state" ]; then sh "$0" stop "$dir"; fi
 rm -rf "$dir"
 mkdir -p "$dir/files"
 "$python" -c '
