@@ -21,7 +21,8 @@ std::vector<std::uint32_t> ParseVersion(const std::string& text) {
     for (size_t i = 1; i < text.size(); ++i) {
         const char c = text[i];
         if (IsDigit(c)) {
-            numbers.back() = numbers.back() * 10 + static_cast<std::uint32_t>(c - '0');  // wraps at 2^32, as version numbers may
+            numbers.back() =
+                numbers.back() * 10 + static_cast<std::uint32_t>(c - '0');  // unchecked: ten digits wrap at 2^32
         } else if (c == '.' && IsDigit(text[i - 1]) && i + 1 < text.size()) {
             numbers.push_back(0);
         } else {
