@@ -70,13 +70,6 @@ fs::path PathSetting(const Json& value) {
     }
 }
 
-std::string AsciiLower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 }  // namespace
 
 bool LoadFile(const fs::path& file, std::string& text) {

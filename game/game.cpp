@@ -2,19 +2,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/text.h"
+
 namespace launcher {
 namespace {
 
 // Members are read in the order of the text, so that of two keys that differ only in case the
 // later one wins.
 using Json = nlohmann::ordered_json;
-
-std::string AsciiLower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 std::vector<std::string> ListOr(const Json& root, const char* key, const std::string& fallback) {
     std::vector<std::string> list = root.value(key, std::vector<std::string>{fallback});

@@ -14,13 +14,6 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
-std::string AsciiLower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 // The folder's entries as the file system lists them; a listing error ends the list.
 std::vector<fs::path> ListFolder(const fs::path& folder) {
     std::vector<fs::path> entries;

@@ -20,13 +20,6 @@ bool AppendToText(std::string& body, const unsigned char* bytes, std::uint64_t c
     return true;
 }
 
-std::string AsciiLower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 std::uint64_t SizeOf(const fs::path& file) {
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(file, ec);

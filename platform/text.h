@@ -19,4 +19,7 @@ std::string PathToUtf8(const std::filesystem::path& path);
 // A path as wide text, for the system calls that take one.
 std::wstring PathToWide(const std::filesystem::path& path);
 
+// Lower case by the ASCII rules, byte by byte: only 'A' to 'Z' change.
+std::string AsciiLower(std::string text);
+
 }  // namespace launcher

@@ -261,11 +261,7 @@ TEST_F(SettingsTest, StartGameStartsTheExeInThePlayFolder) {
     const bool started = builder->StartGame(error);
     test::UnsetTestEnv("HELPER_RECORD");
     ASSERT_TRUE(started) << error;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (test::ReadLines(record).size() < 2 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    const std::vector<std::string> lines = test::ReadLines(record);
+    const std::vector<std::string> lines = test::WaitForRecord(record);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(fs::equivalent(Utf8Path(lines[1]), builder->PlayFolder()));
 }

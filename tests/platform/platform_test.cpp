@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "platform/text.h"
@@ -81,18 +80,6 @@ TEST_F(PlatformTest, HardLinkFailsWithoutTheFileOrOverAnother) {
     EXPECT_EQ(ReadFile(temp / "taken.iso"), "user's");
 }
 
-// Waits for the helper child's record: its command line and its working folder.
-std::vector<std::string> WaitForRecord(const fs::path& record) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!fs::exists(record) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    std::istringstream text(ReadFile(record));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(text, line);) lines.push_back(line);
-    return lines;
-}
-
 struct StartCase {
     const char* name;
     const char* folder;
@@ -115,7 +102,7 @@ TEST_P(StartTest, StartsTheProgramInItsFolderAndDoesNotWait) {
     ASSERT_TRUE(started) << error;
     EXPECT_EQ(error, "untouched");
 
-    const std::vector<std::string> lines = WaitForRecord(record);
+    const std::vector<std::string> lines = test::WaitForRecord(record);
     ASSERT_EQ(lines.size(), 2u) << "the program did not run";
     const std::string path = PathToUtf8(program);
 #ifdef _WIN32

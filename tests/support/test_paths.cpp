@@ -4,18 +4,30 @@
 #include <windows.h>
 #endif
 
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/executable_path.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "tests/support/temp_folder.h"
 
 namespace launcher::test {
 
 std::filesystem::path TestBinFolder() { return ExecutablePath().parent_path(); }
 
 std::filesystem::path HelperChildPath() { return TestBinFolder() / ("helper_child" + MakePlatform()->ExeSuffix()); }
+
+std::vector<std::string> WaitForRecord(const std::filesystem::path& record) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::error_code ec;
+    while (!std::filesystem::exists(record, ec) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return ReadLines(record);
+}
 
 std::filesystem::path PathFromEnvironment(const char* name) {
     const std::string value = MakePlatform()->GetEnv(name);

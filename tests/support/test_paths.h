@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace launcher::test {
 
@@ -9,6 +10,10 @@ namespace launcher::test {
 std::filesystem::path TestBinFolder();
 // The helper child program (tests/support/helper_child.cpp).
 std::filesystem::path HelperChildPath();
+// Waits (up to 20 s) for the record the helper child writes when HELPER_RECORD names a file, and
+// returns its lines: the command line and the working folder.
+std::vector<std::string> WaitForRecord(const std::filesystem::path& record);
+
 // A path handed over by the test's environment; throws when it is not set.
 std::filesystem::path PathFromEnvironment(const char* name);
 
