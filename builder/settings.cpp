@@ -4,6 +4,8 @@
 #include <sstream>
 
 #include "builder/builder.h"
+#include "platform/atomic_file.h"
+#include "platform/outside_json.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -18,39 +20,25 @@ fs::path SettingsPath(const Builder& builder) { return builder.baseFolder / "lau
 // The settings as an object; whatever is missing, unreadable or not an object reads as empty.
 Json ReadSettingsLocked(const Builder& builder) {
     std::string text;
-    if (!LoadFile(SettingsPath(builder), text)) return Json::object();
-    Json root = Json::parse(text, nullptr, false, false);
-    return root.is_object() ? root : Json::object();
+    Json root;
+    if (!LoadFile(SettingsPath(builder), text) || !ParseOutsideJson(text, root) || !root.is_object()) {
+        return Json::object();
+    }
+    return root;
 }
 
-bool WriteText(const fs::path& file, const std::string& text) {
-    std::ofstream out(file, std::ios::trunc);
-    out << text;
-    out.close();
-    return static_cast<bool>(out);
-}
-
-// Sets one key and writes the whole object back. The text goes to a file beside launcher.json that
-// then replaces it, so a crash never leaves it empty; only where the replace is refused (another
+// Sets one key and writes the whole object back. Only where the replace is refused (another
 // program holds the file open on Windows) is it written in place.
 void WriteSetting(Builder& builder, const std::string& key, Json value) {
     std::lock_guard<std::mutex> lock(builder.settingsMutex);
     Json root = ReadSettingsLocked(builder);
     root[key] = std::move(value);
     const std::string text = root.dump(2, ' ', false, Json::error_handler_t::replace);
-    const fs::path file = SettingsPath(builder);
-    fs::path partial = file;
-    partial += ".partial";
-    std::error_code ec;
-    if (!WriteText(partial, text)) {
-        // No room for the new text (a full disk, say): launcher.json stays as it was.
-        fs::remove(partial, ec);
-        return;
-    }
-    fs::rename(partial, file, ec);
-    if (!ec) return;
-    fs::remove(partial, ec);
-    WriteText(file, text);
+    AtomicWriteOptions options;
+    options.platformLineEnds = true;
+    options.writeInPlaceWhenReplaceRefused = true;
+    std::string error;
+    WriteFileAtomically(SettingsPath(builder), text, options, error);
 }
 
 Json ReadSetting(Builder& builder, const char* key) {

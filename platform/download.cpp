@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "platform/http_answer.h"
-#include "platform/move_file.h"
+#include "platform/atomic_file.h"
 #include "platform/sha.h"
 #include "platform/text.h"
 
@@ -142,7 +142,7 @@ bool Download(Http& http, const std::string& url, const fs::path& destination, c
         return false;
     }
     std::string reason;
-    if (!MoveFileReplacing(partial, destination, reason)) {
+    if (!CommitFile(partial, destination, reason)) {
         error = "cannot rename " + PathToUtf8(partial) + ": " + reason;
         return false;
     }

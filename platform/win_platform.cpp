@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "platform/process_runner.h"
 #include "platform/quote_arg.h"
+#include "platform/same_file.h"
 #include "platform/text.h"
 
 namespace launcher {
@@ -51,8 +52,7 @@ public:
             commandLine, link.parent_path(), {}, [&output](const std::string& line) { output += line + "\n"; },
             nullptr);
         // cmd can exit 0 and make nothing (Wine does): only a junction that leads to the target counts.
-        std::error_code ec;
-        if (code == 0 && IsLink(link) && std::filesystem::equivalent(link, target, ec)) return true;
+        if (code == 0 && IsLink(link) && SameFile(link, target)) return true;
         error = "Could not link the game's folder: " + output;
         return false;
     }

@@ -1,0 +1,169 @@
+#include "platform/atomic_file.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#endif
+
+#include <algorithm>
+
+#include "platform/error_text.h"
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+
+namespace launcher {
+namespace {
+
+fs::path TemporaryBeside(const fs::path& target) {
+    fs::path temporary = target;
+    temporary += ".partial";
+    return temporary;
+}
+
+std::string WithPlatformLineEnds(const std::string& bytes) {
+#ifdef _WIN32
+    std::string converted;
+    converted.reserve(bytes.size() + static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
+    for (const char c : bytes) {
+        if (c == '\n') converted += '\r';
+        converted += c;
+    }
+    return converted;
+#else
+    return bytes;
+#endif
+}
+
+#ifdef _WIN32
+using SystemCode = DWORD;
+
+// Creates or truncates file, writes all of bytes and flushes them to the disk. 0 on success.
+SystemCode WriteDurably(const fs::path& file, const std::string& bytes) {
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+    SystemCode code = 0;
+    size_t written = 0;
+    while (code == 0 && written < bytes.size()) {
+        const DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size() - written, 1u << 30));
+        DWORD done = 0;
+        if (!WriteFile(handle, bytes.data() + written, piece, &done, nullptr)) {
+            code = GetLastError();
+        } else if (done == 0) {
+            code = ERROR_WRITE_FAULT;
+        }
+        written += done;
+    }
+    if (code == 0 && !FlushFileBuffers(handle)) code = GetLastError();
+    if (!CloseHandle(handle) && code == 0) code = GetLastError();
+    return code;
+}
+
+SystemCode FlushToDisk(const fs::path& file) {
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+    SystemCode code = FlushFileBuffers(handle) ? 0 : GetLastError();
+    if (!CloseHandle(handle) && code == 0) code = GetLastError();
+    return code;
+}
+
+SystemCode Replace(const fs::path& from, const fs::path& to) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+        return 0;
+    }
+    return GetLastError();
+}
+
+void RemoveQuietly(const fs::path& file) { DeleteFileW(file.c_str()); }
+#else
+using SystemCode = int;
+
+SystemCode WriteDurably(const fs::path& file, const std::string& bytes) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    SystemCode code = 0;
+    size_t written = 0;
+    while (code == 0 && written < bytes.size()) {
+        const ssize_t done = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (done < 0) {
+            if (errno != EINTR) code = errno;
+            continue;
+        }
+        written += static_cast<size_t>(done);
+    }
+    if (code == 0 && ::fsync(fd) != 0) code = errno;
+    if (::close(fd) != 0 && code == 0) code = errno;
+    return code;
+}
+
+SystemCode FlushToDisk(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    SystemCode code = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return code;
+}
+
+// The new name itself reaches the disk with its folder.
+void FlushFolder(const fs::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+SystemCode Replace(const fs::path& from, const fs::path& to) {
+    if (std::rename(from.c_str(), to.c_str()) != 0) return errno;
+    FlushFolder(to.parent_path());
+    return 0;
+}
+
+void RemoveQuietly(const fs::path& file) { ::unlink(file.c_str()); }
+#endif
+
+std::string WriteError(const fs::path& file, SystemCode code) {
+    return ComposeErrorText("cannot write " + PathToUtf8(file), static_cast<std::uint32_t>(code),
+                            SystemErrorText(static_cast<std::uint32_t>(code)));
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const fs::path& target, const std::string& bytes, const AtomicWriteOptions& options,
+                         std::string& error) {
+    const std::string text = options.platformLineEnds ? WithPlatformLineEnds(bytes) : bytes;
+    const fs::path temporary = TemporaryBeside(target);
+    if (const SystemCode code = WriteDurably(temporary, text); code != 0) {
+        // No room for the new text (a full disk, say): the target stays as it was.
+        RemoveQuietly(temporary);
+        error = WriteError(temporary, code);
+        return false;
+    }
+    const SystemCode refused = Replace(temporary, target);
+    if (refused == 0) return true;
+    RemoveQuietly(temporary);
+    if (options.writeInPlaceWhenReplaceRefused) {
+        const SystemCode code = WriteDurably(target, text);
+        if (code == 0) return true;
+        error = WriteError(target, code);
+        return false;
+    }
+    error = WriteError(target, refused);
+    return false;
+}
+
+bool CommitFile(const fs::path& written, const fs::path& target, std::string& systemText) {
+    SystemCode code = FlushToDisk(written);
+    if (code == 0) code = Replace(written, target);
+    if (code == 0) return true;
+    systemText = SystemErrorText(static_cast<std::uint32_t>(code));
+    return false;
+}
+
+}  // namespace launcher
