@@ -3,7 +3,9 @@
 //   HELPER_RECORD=<file>  writes two lines to the file: its command line and its working folder
 //   HELPER_EXIT=<n>       exits with code n (0 when not set)
 // Under another name (a copy as msiexec.exe, say) it is a stub of that tool: it does only the above,
-// whatever its arguments. Under its own name, arguments are steps, done in order:
+// whatever its arguments. Such a copy is the fake port when it is started with the single argument
+// --prepare-code and finds fakeport.txt beside itself: after the record it follows that script
+// (RunScript below). Under its own name, arguments are steps, done in order:
 //   --out TEXT            writes TEXT to standard output; \r, \n and \\ in it stand for CR, LF, '\'
 //   --err TEXT            the same on standard error
 //   --sleep MS            waits MS milliseconds
@@ -178,11 +180,62 @@ void Record(int argc, char** argv) {
     std::filesystem::rename(partial, launcher::Utf8Path(record), ec);
 }
 
+// Follows a script, one step a line (an empty line is skipped; texts are taken as they are):
+//   out TEXT          TEXT and a line end on standard output, flushed
+//   err TEXT          the same on standard error
+//   sleep MS          waits MS milliseconds
+//   write PATH TEXT   writes TEXT (no line end) to PATH under the working folder, making its folders
+//   exit N            ends with exit code N
+// The end of the script ends with 0; a step it does not know, or a script it cannot read, with 2
+// and a message on standard error. Fake tools that follow a script of their own reuse this.
+int RunScript(const std::filesystem::path& script) {
+    std::ifstream in(script, std::ios::binary);
+    if (!in) {
+        Write(stderr, "helper_child: cannot read " + launcher::PathToUtf8(script) + "\n");
+        return 2;
+    }
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        const size_t blank = line.find(' ');
+        const std::string step = line.substr(0, blank);
+        const std::string rest = blank == std::string::npos ? "" : line.substr(blank + 1);
+        if (step == "out") {
+            Write(stdout, rest + "\n");
+        } else if (step == "err") {
+            Write(stderr, rest + "\n");
+        } else if (step == "sleep" && !rest.empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(rest.c_str())));
+        } else if (step == "write" && !rest.empty()) {
+            const size_t split = rest.find(' ');
+            const std::filesystem::path file = launcher::Utf8Path(rest.substr(0, split));
+            std::error_code ec;
+            if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
+            std::ofstream out(file, std::ios::binary);
+            out << (split == std::string::npos ? "" : rest.substr(split + 1));
+        } else if (step == "exit" && !rest.empty()) {
+            Exit(rest);
+        } else {
+            Write(stderr, "helper_child: unknown script step: " + line + "\n");
+            return 2;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv, const std::vector<std::string>& args) {
     Record(argc, argv);
-    if (launcher::ExecutablePath().stem() != "helper_child") return ExitCodeFromEnvironment();
+    const std::filesystem::path self = launcher::ExecutablePath();
+    if (self.stem() != "helper_child") {
+        const std::filesystem::path script = self.parent_path() / "fakeport.txt";
+        std::error_code ec;
+        if (args.size() == 1 && args[0] == "--prepare-code" && std::filesystem::is_regular_file(script, ec)) {
+            return RunScript(script);
+        }
+        return ExitCodeFromEnvironment();
+    }
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& step = args[i];
         const bool hasValue = i + 1 < args.size();

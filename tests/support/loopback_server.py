@@ -5,6 +5,8 @@ Serves the files of a folder with Range, over HTTP and over HTTPS (two certifica
 trust, one they do not), and misbehaves on purpose when the path says so:
 
   /files/NAME                 the file, honouring "Range: bytes=N-" and "N-M"
+  /site/PATH                  the file SITE/PATH, nested folders and all, with Range as /files/;
+                              a ".." in the path, or a path that leads outside SITE, gets 404
   /norange/NAME               the file whole with 200, whatever the Range
   /drop/N/K/NAME              the first K requests of this path send N bytes of the body, then close
   /badrange/NAME              a ranged request gets 206 with the file from byte 0 and a wrong Content-Range
@@ -18,7 +20,7 @@ trust, one they do not), and misbehaves on purpose when the path says so:
 A query string is ignored but for counting: the first K requests are counted per path and query.
   /stop                       stops the server
 
-usage: loopback_server.py FOLDER STATE_FILE [--cert PEM KEY --untrusted-cert PEM KEY] [--seconds S]
+usage: loopback_server.py FOLDER STATE_FILE [--site SITE] [--cert PEM KEY --untrusted-cert PEM KEY] [--seconds S]
 The state file receives "http=PORT", "https=PORT" and "untrusted=PORT" lines once the server listens.
 """
 import argparse
@@ -29,6 +31,7 @@ import ssl
 import sys
 import threading
 import time
+import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 MAX_REQUESTS = 100000
@@ -47,6 +50,7 @@ def count(path):
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     folder = "."
+    site = None
     ports = {}
 
     def log_message(self, *args):
@@ -66,6 +70,19 @@ class Handler(BaseHTTPRequestHandler):
     def file_bytes(self, name):
         path = os.path.join(self.folder, os.path.basename(name))
         if not os.path.isfile(path):
+            return None
+        return path
+
+    def site_file(self, parts):
+        """The file under the site folder that the path's parts name, or None."""
+        if self.site is None or not parts:
+            return None
+        names = [urllib.parse.unquote(part) for part in parts]
+        if any(name in ("", ".", "..") or "/" in name or "\\" in name for name in names):
+            return None
+        root = os.path.realpath(self.site)
+        path = os.path.realpath(os.path.join(root, *names))
+        if not path.startswith(root + os.sep) or not os.path.isfile(path):
             return None
         return path
 
@@ -135,6 +152,12 @@ class Handler(BaseHTTPRequestHandler):
         try:
             if kind == "files" and rest:
                 self.serve(rest[-1])
+            elif kind == "site":
+                site_path = self.site_file(rest)
+                if site_path is None:
+                    self.send_text(404, "no such file")
+                else:
+                    self.send_file(site_path)
             elif kind == "norange" and rest:
                 self.serve(rest[-1], honour_range=False)
             elif kind == "drop" and len(rest) == 3:
@@ -186,11 +209,13 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
     parser.add_argument("state")
+    parser.add_argument("--site")
     parser.add_argument("--cert", nargs=2)
     parser.add_argument("--untrusted-cert", nargs=2)
     parser.add_argument("--seconds", type=float, default=900)
     args = parser.parse_args()
     Handler.folder = args.folder
+    Handler.site = args.site
 
     plain = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     plain.daemon_threads = True

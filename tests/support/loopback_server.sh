@@ -1,6 +1,7 @@
 #!/bin/sh
 # Starts or stops the tests' loopback HTTP server (loopback_server.py) for one ctest run.
-#   loopback_server.sh start DIR PYTHON    files, certificates, and the server, in DIR
+#   loopback_server.sh start DIR PYTHON    files, certificates, and the server, in DIR; the server
+#                                          answers /files/ from DIR/files and /site/ from DIR/site
 #   loopback_server.sh stop DIR
 set -eu
 action=$1
@@ -21,7 +22,7 @@ fi
 python=$3
 if [ -f "$dir/state" ]; then sh "$0" stop "$dir"; fi
 rm -rf "$dir"
-mkdir -p "$dir/files"
+mkdir -p "$dir/files" "$dir/site"
 "$python" -c '
 import random, sys
 folder = sys.argv[1]
@@ -37,7 +38,7 @@ done
 openssl x509 -in "$dir/trusted.pem" -outform der -out "$dir/trusted.der"
 
 # Detached from ctest's pipes, or ctest would wait for the server to end.
-setsid "$python" "$here/loopback_server.py" "$dir/files" "$dir/state" \
+setsid "$python" "$here/loopback_server.py" "$dir/files" "$dir/state" --site "$dir/site" \
   --cert "$dir/trusted.pem" "$dir/trusted.key" --untrusted-cert "$dir/untrusted.pem" "$dir/untrusted.key" \
   --seconds 1800 </dev/null >"$dir/server.log" 2>&1 &
 

@@ -1,0 +1,83 @@
+#include "tests/support/code_host.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+
+#include "platform/file_tree.h"
+#include "platform/text.h"
+#include "tests/support/loopback.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace launcher::test {
+namespace {
+
+// The running test's suite and name in characters that are safe in a path and an address.
+std::string TestNameForPath() {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "no-test";
+    for (char& c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '-' || c == '_';
+        if (!plain) c = '_';
+    }
+    return name;
+}
+
+std::string RandomSuffix() {
+    std::random_device seed;
+    std::ostringstream text;
+    text << std::hex << std::mt19937_64(seed())();
+    return text.str();
+}
+
+}  // namespace
+
+fs::path PackageFixturePath() { return LoopbackFolder() / "package" / kPackageFixtureName; }
+
+fs::path PackageFixtureDescriptionPath() {
+    fs::path path = PackageFixturePath();
+    return path += ".json";
+}
+
+CodeHost::CodeHost() : id_(TestNameForPath() + "-" + RandomSuffix()), folder_(LoopbackFolder() / "site" / id_) {
+    fs::create_directories(folder_);
+    http_.Map("https://github.com/", LoopbackUrl("http", "/site/" + id_ + "/web/"));
+    http_.Map("https://api.github.com", LoopbackUrl("http", "/site/" + id_ + "/api"));
+}
+
+CodeHost::~CodeHost() {
+    std::error_code ec;
+    if (!RemoveTree(folder_, ec)) ADD_FAILURE() << "cannot remove " << PathToUtf8(folder_) << ": " << ec.message();
+}
+
+void CodeHost::PublishLatestRelease(const std::string& repo, const std::string& tag) {
+    PublishLatestReleaseAnswer(repo, nlohmann::json{{"tag_name", tag}}.dump());
+}
+
+void CodeHost::PublishLatestReleaseAnswer(const std::string& repo, const std::string& text) {
+    WriteFile(folder_ / "api" / "repos" / Utf8Path(repo) / "releases" / "latest", text);
+}
+
+void CodeHost::PublishReleaseFile(const std::string& repo, const std::string& tag, const std::string& name,
+                                  const std::string& bytes) {
+    WriteFile(ReleaseFolder(repo, tag) / Utf8Path(name), bytes);
+}
+
+void CodeHost::PublishPackage(const std::string& repo, const std::string& tag) {
+    const fs::path release = ReleaseFolder(repo, tag);
+    fs::create_directories(release);
+    fs::copy_file(PackageFixturePath(), release / kPackageFixtureName, fs::copy_options::overwrite_existing);
+    fs::copy_file(PackageFixtureDescriptionPath(), release / (std::string(kPackageFixtureName) + ".json"),
+                  fs::copy_options::overwrite_existing);
+}
+
+fs::path CodeHost::ReleaseFolder(const std::string& repo, const std::string& tag) const {
+    return folder_ / "web" / Utf8Path(repo) / "releases" / "download" / Utf8Path(tag);
+}
+
+}  // namespace launcher::test

@@ -1,0 +1,59 @@
+#pragma once
+// One test's own stand-in for the code host, served by the loopback server from its /site/ tree.
+//
+// A CodeHost is the folder LoopbackFolder()/site/<test name>-<random>/ (removed again when the
+// CodeHost ends) and a RewritingHttp that maps the host's two prefixes onto it:
+//   "https://github.com/"    -> /site/<id>/web/   releases' files: web/OWNER/NAME/releases/download/TAG/FILE
+//   "https://api.github.com" -> /site/<id>/api    the REST answers: api/repos/OWNER/NAME/releases/latest
+// so that LatestRelease, FetchText and Download run unchanged on the real clients, and tests that
+// run in parallel share no file. Other hosts a test needs are added to http() with Map.
+//
+// Repositories are named as on the host, "OWNER/NAME"; RepoUrl gives the address a Game holds.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/rewriting_http.h"
+
+namespace launcher::test {
+
+// The package fixture that the ctest set-up step make_package.py writes beside the loopback server:
+// a zip of the helper child as the port's executable (with a fakeport.txt), data files, and two
+// entries the package filter keeps out; its description holds "sha256" and "size".
+std::filesystem::path PackageFixturePath();
+std::filesystem::path PackageFixtureDescriptionPath();
+constexpr char kPackageFixtureName[] = "Velmora2-package.zip";
+
+class CodeHost {
+public:
+    CodeHost();
+    ~CodeHost();
+    CodeHost(const CodeHost&) = delete;
+    CodeHost& operator=(const CodeHost&) = delete;
+
+    RewritingHttp& http() { return http_; }
+    const std::string& id() const { return id_; }
+    // This host's folder on the server: DIR/site/<id>.
+    const std::filesystem::path& folder() const { return folder_; }
+
+    static std::string RepoUrl(const std::string& repo) { return "https://github.com/" + repo; }
+
+    // The answer to "latest release" of repo: {"tag_name": tag}, or any text.
+    void PublishLatestRelease(const std::string& repo, const std::string& tag);
+    void PublishLatestReleaseAnswer(const std::string& repo, const std::string& text);
+    // Bytes at a release's download address, RepoUrl(repo) + "/releases/download/" + tag + "/" + name.
+    void PublishReleaseFile(const std::string& repo, const std::string& tag, const std::string& name,
+                            const std::string& bytes);
+    // The package fixture and its description under the release tag.
+    void PublishPackage(const std::string& repo, const std::string& tag);
+
+private:
+    std::filesystem::path ReleaseFolder(const std::string& repo, const std::string& tag) const;
+
+    std::string id_;
+    std::filesystem::path folder_;
+    RewritingHttp http_;
+};
+
+}  // namespace launcher::test
