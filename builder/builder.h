@@ -66,6 +66,13 @@ public:
     bool ReadPlayAtStart();
     void WritePlayAtStart(bool on);
     std::filesystem::path ReadMusicFolder();
+
+    // Unpacks the game's package into the side folder (made here) through PackageEntryFilter,
+    // reporting byte progress; error receives the extraction's message.
+    bool UnpackPackageStage(const std::filesystem::path& package, const std::filesystem::path& sideFolder,
+                            std::string& error);
+    // The unpack's status: the fraction of bytes written, or no bar for an empty package.
+    void PackageUnpackProgress(std::uint64_t done, std::uint64_t total);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.

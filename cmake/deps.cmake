@@ -60,3 +60,19 @@ if(WIN32)
   target_compile_options(imgui_win32_dx11 PRIVATE -w)
   target_link_libraries(imgui_win32_dx11 PUBLIC imgui d3d11 dxgi d3dcompiler dwmapi gdi32)
 endif()
+
+# libzip 1.7.3: Debian's libzip-dev natively; for the cross build, compiled from Debian's source
+# package against the static zlib of libz-mingw-w64-dev. Without ZLIB_USE_STATIC_LIBS FindZLIB
+# picks the import library and the programs need a zlib1.dll that Windows does not have.
+if(WIN32)
+  launcher_debian_source(libzip LIBZIP_DIR)
+  set(ZLIB_USE_STATIC_LIBS ON)
+  foreach(option BUILD_SHARED_LIBS BUILD_TOOLS BUILD_REGRESS BUILD_EXAMPLES BUILD_DOC LIBZIP_DO_INSTALL
+                 ENABLE_COMMONCRYPTO ENABLE_GNUTLS ENABLE_MBEDTLS ENABLE_OPENSSL ENABLE_WINDOWS_CRYPTO
+                 ENABLE_BZIP2 ENABLE_LZMA)
+    set(${option} OFF CACHE BOOL "" FORCE)
+  endforeach()
+  add_subdirectory("${LIBZIP_DIR}" "${LAUNCHER_DEPS_DIR}/libzip" EXCLUDE_FROM_ALL SYSTEM)
+else()
+  find_package(libzip REQUIRED)
+endif()

@@ -1,0 +1,68 @@
+#include "builder/archive_path.h"
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+
+namespace launcher {
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// The pieces between separators, an empty first or last piece included.
+std::vector<std::string_view> Components(std::string_view name) {
+    std::vector<std::string_view> pieces;
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || IsSeparator(name[i])) {
+            pieces.push_back(name.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return pieces;
+}
+
+// Win32 opens the device, not a file, for these names whatever follows the first '.', and it drops
+// the blanks before that dot ("NUL .txt" is the null device too).
+bool IsDeviceName(std::string_view component) {
+    std::string_view stem = component.substr(0, component.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    const std::string lower = AsciiLower(std::string(stem));
+    static constexpr std::array<std::string_view, 4> kPlain = {"con", "prn", "aux", "nul"};
+    for (std::string_view device : kPlain) {
+        if (lower == device) return true;
+    }
+    return lower.size() == 4 && (lower.compare(0, 3, "com") == 0 || lower.compare(0, 3, "lpt") == 0) &&
+           lower[3] >= '1' && lower[3] <= '9';
+}
+
+}  // namespace
+
+bool IsSafeRelativePath(const std::string& name) {
+    if (name.empty() || IsSeparator(name.front())) return false;
+    if (name.find(':') != std::string::npos) return false;
+    for (std::string_view component : Components(name)) {
+        if (component == "..") return false;
+        // Win32 drops trailing dots and blanks, so "hdd./x" would be written to hdd/x.
+        if (component != "." && !component.empty() && (component.back() == '.' || component.back() == ' ')) {
+            return false;
+        }
+        if (!component.empty() && IsDeviceName(component)) return false;
+    }
+    return true;
+}
+
+fs::path JoinPath(const fs::path& destination, const std::string& name) {
+    fs::path joined = destination;
+    for (std::string_view component : Components(name)) {
+        if (component.empty() || component == ".") continue;
+        joined /= Utf8Path(std::string(component));
+    }
+    return joined;
+}
+
+}  // namespace launcher

@@ -1,0 +1,95 @@
+#include "builder/package_unpack.h"
+
+#include <vector>
+
+#include "builder/archive_path.h"
+#include "builder/builder.h"
+#include "builder/protected_folders.h"
+#include "builder/zip_extract.h"
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+
+namespace launcher {
+namespace {
+
+const char kUnpackTitle[] = "Unpacking the game's package";
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The name without "." and empty components, so that "././hdd/x" and "compiler//work/x" meet the
+// same tests as "hdd/x" and "compiler/work/x". A final '/' stays.
+std::string Normalised(const std::string& name) {
+    std::string normal;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos) end = name.size();
+        const std::string component = name.substr(start, end - start);
+        if (!component.empty() && component != ".") {
+            if (!normal.empty()) normal += '/';
+            normal += component;
+        }
+        start = end + 1;
+    }
+    if (EndsWith(name, "/") && !normal.empty()) normal += '/';
+    return normal;
+}
+
+bool IsProtected(const std::string& lower) {
+    static const std::vector<std::string> prefixes = [] {
+        std::vector<std::string> list;
+        for (std::string_view folder : kProtectedFolders) list.push_back(std::string(folder) + "/");
+        list.push_back(std::string(kPackageWorkFolder) + "/");
+        return list;
+    }();
+    if (lower.size() < 4) return false;
+    for (const std::string& prefix : prefixes) {
+        if (StartsWith(lower, prefix)) return true;
+    }
+    return false;
+}
+
+bool IsTopLevelSettings(const std::string& lower) {
+    return lower.size() >= 6 && EndsWith(lower, ".toml") && lower.find('/') == std::string::npos;
+}
+
+}  // namespace
+
+std::string PackageEntryFilter(const std::string& name) {
+    std::string n = name;
+    if (n.size() >= 2 && StartsWith(n, "./")) n.erase(0, 2);
+    const std::string lower = AsciiLower(n);
+    const std::string normal = Normalised(lower);
+    if (IsProtected(lower) || IsProtected(normal)) return "";
+    if (n.size() >= 2 && n.find("..") != std::string::npos) return "";
+    if (n.empty()) return "";
+    if (n.front() == '/') return "";
+    if (n.find(':') != std::string::npos) return "";
+    if (IsTopLevelSettings(lower) || IsTopLevelSettings(normal)) return "";
+    // Names that Windows would write elsewhere ("hdd./x" lands in hdd) or not at all ("nul").
+    if (!IsSafeRelativePath(n)) return "";
+    return n;
+}
+
+void Builder::PackageUnpackProgress(std::uint64_t done, std::uint64_t total) {
+    const double fraction = total != 0 ? static_cast<double>(done) / static_cast<double>(total) : -1.0;
+    Report(kUnpackTitle, "", fraction);
+}
+
+bool Builder::UnpackPackageStage(const fs::path& package, const fs::path& sideFolder, std::string& error) {
+    Report(kUnpackTitle, "", 0.0);
+    std::error_code ec;
+    fs::create_directories(sideFolder, ec);
+    return ExtractZip(
+        package, sideFolder, PackageEntryFilter,
+        [this](std::uint64_t done, std::uint64_t total) { PackageUnpackProgress(done, total); }, &cancel, error);
+}
+
+}  // namespace launcher

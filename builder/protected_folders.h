@@ -1,0 +1,17 @@
+#pragma once
+// The folders of the installed game that belong to the user: the emulated hard disk (saves and
+// imported music), the copied disc, logs, screenshots and captures. A new version of the game is
+// never unpacked or moved over them.
+
+#include <array>
+#include <string_view>
+
+namespace launcher {
+
+inline constexpr std::array<std::string_view, 5> kProtectedFolders = {"hdd", "assets", "logs", "screenshots",
+                                                                      "captures"};
+
+// The package build's work files, which the clean-up counts and removes.
+inline constexpr std::string_view kPackageWorkFolder = "compiler/work";
+
+}  // namespace launcher

@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""Writes the zip archives that the extraction tests read, into the folder given as the argument.
+
+zipfile writes any entry name, Unix mode and folder attribute; Debian's zip makes the encrypted
+entry. Damaged archives are written whole and then patched byte by byte.
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import warnings
+import zipfile
+
+UNIX = 3
+DOS = 0
+DOS_FOLDER = 0x10
+S_IFREG = 0o100000
+S_IFDIR = 0o040000
+S_IFLNK = 0o120000
+
+# Names that IsSafeRelativePath rejects (the empty one aside: no archive can hold it through
+# zipfile, and an empty name is skipped before the safety test anyway). The tests find each
+# archive by the hexadecimal form of its name.
+UNSAFE_NAMES = [
+    "/x", "\\x", "C:x", "x:y", "..", "a/..", "a/../b", "a\\..\\b", ".. /x", "a/.. /../x",
+    "hdd./x", "Logs /x", "x.", "NUL", "nul.txt", "NUL .txt", "a/aux", "COM1.txt", "lpt9",
+]
+
+PROTECTED = ["hdd", "assets", "logs", "screenshots", "captures", "compiler/work"]
+LEADS = ["", "./", "././", "./././"]
+FORMS = ["{}/x", "{}//x", "{}/./x", "{}./x", "{} /x", "{}. /x", "{}/"]
+
+
+def info(name, mode=None, system=UNIX, attributes=None, date_time=(2021, 3, 14, 15, 9, 26)):
+    entry = zipfile.ZipInfo(name, date_time=date_time)
+    entry.create_system = system
+    if attributes is not None:
+        entry.external_attr = attributes
+    elif mode is not None:
+        entry.external_attr = mode << 16
+    else:
+        entry.external_attr = (S_IFREG | 0o644) << 16
+    return entry
+
+
+def write(path, entries, method=zipfile.ZIP_DEFLATED):
+    """entries: (ZipInfo or name, bytes) pairs, in archive order."""
+    with zipfile.ZipFile(path, "w", method) as archive:
+        for entry, data in entries:
+            if isinstance(entry, str):
+                entry = info(entry)
+            entry.compress_type = method
+            archive.writestr(entry, data)
+
+
+def patch(path, old, new):
+    """Replaces every occurrence of old (a placeholder name) by new bytes of the same length."""
+    assert len(old) == len(new)
+    data = open(path, "rb").read()
+    assert data.count(old) == 2, "the name stands in the local header and the central directory"
+    open(path, "wb").write(data.replace(old, new))
+
+
+def layout(out):
+    tree = [("top.txt", b"top"), ("a/", b""), ("a/b/", b""), ("a/b/c.txt", b"c" * 300), ("a/d.txt", b"d")]
+    write(os.path.join(out, "slashes.zip"), [(info(n, S_IFDIR | 0o755) if n.endswith("/") else info(n), d)
+                                             for n, d in tree])
+    # As a Windows tool writes them: backslashes, and folders marked by the name alone.
+    write(os.path.join(out, "backslashes.zip"), [(info(n.replace("/", "\\"), system=DOS, attributes=0), d)
+                                                 for n, d in tree])
+    write(os.path.join(out, "folders_only.zip"), [("x/", b""), ("x/y/", b""), ("z/", b"")])
+    write(os.path.join(out, "nested.zip"), [("a/b/c.txt", b"deep")])
+    write(os.path.join(out, "folder_marks.zip"), [
+        (info("by-name\\", system=DOS, attributes=0), b""),
+        (info("by-dos", system=DOS, attributes=DOS_FOLDER), b""),
+        (info("by-unix", mode=S_IFDIR | 0o755), b""),
+        ("file.txt", b"file"),
+    ])
+    # zipfile flags the first two names as UTF-8; the third is UTF-8 without the flag, as Info-ZIP
+    # writes names on Linux.
+    names = os.path.join(out, "names.zip")
+    write(names, [("Grüße/Ärger.txt", "Ärger".encode()), ("日本/ファイル.txt", b"file"), ("Gr----e.txt", b"plain")])
+    patch(names, b"Gr----e", "Grüße".encode())
+
+
+def unsafe(out):
+    folder = os.path.join(out, "unsafe")
+    os.makedirs(folder)
+    for name in UNSAFE_NAMES:
+        write(os.path.join(folder, name.encode().hex() + ".zip"),
+              [("ok.txt", b"ok"), (name, b"unsafe"), ("z.txt", b"z")])
+
+
+def integrity(out):
+    text = b"".join(b"line %06d of a compressible text\n" % i for i in range(4000))
+
+    crc = os.path.join(out, "crc.zip")
+    write(crc, [("data.txt", text)], zipfile.ZIP_STORED)
+    data = bytearray(open(crc, "rb").read())
+    local_crc = 14
+    central_crc = data.index(b"PK\x01\x02") + 16
+    right = struct.unpack_from("<I", data, local_crc)[0]
+    assert struct.unpack_from("<I", data, central_crc)[0] == right
+    for offset in (local_crc, central_crc):
+        struct.pack_into("<I", data, offset, right ^ 0x5A5A5A5A)
+    open(crc, "wb").write(bytes(data))
+
+    deflate = os.path.join(out, "deflate.zip")
+    write(deflate, [("data.txt", text)])
+    data = bytearray(open(deflate, "rb").read())
+    name_length, extra_length = struct.unpack_from("<HH", data, 26)
+    start = 30 + name_length + extra_length
+    compressed = struct.unpack_from("<I", data, 18)[0]
+    data[start + compressed // 2] ^= 0xFF
+    open(deflate, "wb").write(bytes(data))
+
+    with tempfile.TemporaryDirectory() as work:
+        open(os.path.join(work, "data.txt"), "wb").write(text)
+        subprocess.run(["zip", "-q", "-P", "secret", os.path.join(out, "encrypted.zip"), "data.txt"],
+                       cwd=work, check=True)
+
+    write(os.path.join(out, "bzip2.zip"), [("data.txt", text)], zipfile.ZIP_BZIP2)
+
+    open(os.path.join(out, "notzip.zip"), "wb").write(b"this is a text file, not a zip archive\n" * 10)
+    whole = os.path.join(out, "slashes.zip")
+    data = open(whole, "rb").read()
+    open(os.path.join(out, "truncated.zip"), "wb").write(data[: len(data) // 2])
+
+    badname = os.path.join(out, "badname.zip")
+    write(badname, [("bad-XX.txt", b"bad")])
+    patch(badname, b"bad-XX.txt", b"bad-\xff\xfe.txt")
+
+
+def order(out):
+    write(os.path.join(out, "order.zip"), [("one.txt", b"1" * 100), ("two.txt", b"2" * 200),
+                                           ("three.txt", b"3" * 300)])
+    write(os.path.join(out, "duplicate.zip"), [("same.txt", b"first"), ("same.txt", b"second")])
+    write(os.path.join(out, "dated.zip"), [(info("dated.txt", date_time=(2019, 4, 28, 17, 5, 42)), b"dated")])
+    write(os.path.join(out, "symlink.zip"), [(info("link", S_IFLNK | 0o777), b"target/file.txt")])
+    write(os.path.join(out, "modes.zip"), [(info("tool", S_IFREG | 0o755), b"#!/bin/sh\n"),
+                                           (info("data", S_IFREG | 0o644), b"data")])
+
+
+def package(out):
+    names = []
+    for folder in PROTECTED:
+        for spelling in (folder, folder.upper(), folder.title()):
+            for lead in LEADS:
+                for form in FORMS:
+                    names.append(lead + form.format(spelling))
+    names += ["././hdd/E/save.dat", "compiler//work/x", "././settings.toml", "settings.toml", "Game.TOML",
+              "a..b/c.txt", ".//x", "D:x", "NUL", "nul.txt", "a/aux", "x."]
+    # Every other name as a Windows tool would store it.
+    names = [n.replace("/", "\\") if i % 2 else n for i, n in enumerate(names)]
+    kept = ["./bin/game.dll", "hdd", "./hdd", "hddx\\y", "docs\\settings.toml", ".toml", "compiler/cache.bin"]
+    entries = [(name, ("unpacked from " + name).encode()) for name in names + kept]
+    write(os.path.join(out, "package.zip"), entries)
+
+
+def main():
+    warnings.simplefilter("ignore")  # zipfile warns of the duplicate names written on purpose
+    out = sys.argv[1]
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    layout(out)
+    unsafe(out)
+    integrity(out)
+    order(out)
+    package(out)
+
+
+if __name__ == "__main__":
+    main()
