@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the builds need on a Debian 12 machine, and only what is missing.
+# Installs what the builds need on a Debian 12 machine, and only what is missing; packages named
+# as arguments are installed too (bench/run.sh names the reference tools it measures against).
 # Run by the top-level commands and bench/run.sh; safe to run again.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 xvfb
   # libzip-dev's CMake package checks that libzip's tools are installed, though nothing uses them.
   zipcmp zipmerge ziptool
+  "$@"
 )
 
 missing=()
