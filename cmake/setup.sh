@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ dpkg-dev python3
   googletest nlohmann-json3-dev libcurl4-openssl-dev openssl
   msitools wixl gcab curl
-  g++-mingw-w64-x86-64-posix wine64 xvfb
+  g++-mingw-w64-x86-64-posix wine64 xvfb fonts-wine
 )
 
 missing=()
