@@ -1,0 +1,14 @@
+#pragma once
+// What each system provides to the shell helpers (app/shell.cpp holds the portable part).
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace launcher {
+
+void OpenWithShell(const std::wstring& text);
+// Bytes available to the caller on the drive that holds an existing path; 0 when unreadable.
+std::uint64_t AvailableBytes(const std::filesystem::path& existing);
+
+}  // namespace launcher
