@@ -16,6 +16,8 @@
 
 namespace launcher {
 
+struct GameSource;
+
 struct StageTime {
     std::string name;
     double seconds = 0.0;
@@ -58,6 +60,10 @@ public:
     // launcher.json: one string setting; the copy of the game to use, or empty.
     void SaveSetting(const std::string& key, const std::string& value);
     std::filesystem::path ChosenGamePath();
+
+    // Makes the identified copy the game's play/assets (in place, a folder link, a hard link or a
+    // copy) and records it as the chosen game. On failure error says why and nothing is recorded.
+    bool AdoptGame(const GameSource& chosen, std::string& error);
 
     // What the window asks between tasks.
     bool GameCodeMissing() const;
