@@ -79,6 +79,11 @@ public:
                             std::string& error);
     // The unpack's status: the fraction of bytes written, or no bar for an empty package.
     void PackageUnpackProgress(std::uint64_t done, std::uint64_t total);
+
+    // Fills toolchain from the tool list: the one fetched now (which then becomes the cached
+    // toolchain.json), else the cached one, else builtinToolList; with visualStudio, the "msvc" and
+    // "winsdk" tools too. After a fallback error keeps the fetch's failure even on success.
+    bool LoadToolchain(Toolchain& toolchain, std::string& error, bool visualStudio);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.
