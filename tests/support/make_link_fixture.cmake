@@ -12,3 +12,9 @@ foreach(tree remove walk)
   file(WRITE "${base}/tree/top.txt" "top")
   file(CREATE_LINK "${base}/outside" "${base}/tree/link" SYMBOLIC)
 endforeach()
+# And a checkout whose .git is a link to itself, which no status query can resolve:
+#   loop/source/.git -> .git
+#   loop/source/keep.txt
+file(MAKE_DIRECTORY "${ROOT}/loop/source")
+file(WRITE "${ROOT}/loop/source/keep.txt" "keep")
+file(CREATE_LINK ".git" "${ROOT}/loop/source/.git" SYMBOLIC)
