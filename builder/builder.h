@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -84,6 +85,19 @@ public:
     // toolchain.json), else the cached one, else builtinToolList; with visualStudio, the "msvc" and
     // "winsdk" tools too. After a fallback error keeps the fetch's failure even on success.
     bool LoadToolchain(Toolchain& toolchain, std::string& error, bool visualStudio);
+    // The variables the downloaded toolchain runs under (name -> value, UTF-8): the tools first on
+    // PATH, git's safe.directory, and the compiler's folders once the MSVC libraries are there.
+    std::map<std::string, std::string> BuildEnvironment(const Toolchain& toolchain) const;
+    // Runs git (the downloaded one when installed, else whatever "git" the system finds) in the base
+    // folder with the build environment; its lines are logged, captured when capture is given, and
+    // turned into progress. Returns the exit code (-1: not started or stopped); any code but 0 sets
+    // error to "git <command> failed (<code>), see launcher.log".
+    int Git(const std::vector<std::string>& arguments, std::string* capture, std::string& error);
+    // Clones the port's source into source/, or fetches and resets an existing checkout, to the
+    // launcher's version tag (a released launcher) or the tip of the game's branch; then the submodules.
+    bool FetchSource(std::string& error);
+    // Writes the chosen copy's XBEs into source/assets, leaving those already identical untouched.
+    bool WriteXbe(std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.

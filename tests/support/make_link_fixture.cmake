@@ -27,3 +27,10 @@ foreach(tree adopt_image_in_place adopt_folder_in_place adopt_image_elsewhere ad
   file(WRITE "${base}/base/launcher.json" "{\n  \"built\": \"1.0.0\",\n  \"game\": \"earlier.iso\"\n}")
   file(CREATE_LINK "${base}/user" "${base}/base/play/assets" SYMBOLIC)
 endforeach()
+
+# And a checkout whose .git is a link to itself, which no status query can resolve:
+#   loop/source/.git -> .git
+#   loop/source/keep.txt
+file(MAKE_DIRECTORY "${ROOT}/loop/source")
+file(WRITE "${ROOT}/loop/source/keep.txt" "keep")
+file(CREATE_LINK ".git" "${ROOT}/loop/source/.git" SYMBOLIC)
