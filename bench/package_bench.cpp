@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    for (const launcher::StageTime& stage : builder.stages) std::printf("stage %s %.3f\n", stage.name.c_str(), stage.seconds);
+    for (const launcher::StageTime& stage : builder.stages)
+        std::printf("stage %s %.3f\n", stage.name.c_str(), stage.seconds);
     return 0;
 }

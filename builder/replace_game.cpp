@@ -57,8 +57,9 @@ void LogFailedTry(Builder& builder, const std::string& name, unsigned attempt, c
 }
 
 void GiveUp(PackageRun& run, const std::string& name, const std::string& words) {
-    run.error = "Could not put " + name + " in place (is the game still running, or an antivirus scanning it?): " +
-                words + ". Press Update again to retry; see launcher.log";
+    run.error = "Could not put " + name +
+                " in place (is the game still running, or an antivirus scanning it?): " + words +
+                ". Press Update again to retry; see launcher.log";
 }
 
 // One try: a folder first clears its place (nothing there is fine), then the entry is renamed.

@@ -84,20 +84,19 @@ protected:
         const auto head = std::find_if(logged.begin(), logged.end(),
                                        [](const std::string& line) { return line.starts_with("timing: "); });
         ASSERT_NE(head, logged.end());
-        EXPECT_THAT(*head, test::FullyMatches("timing: " + std::to_string(stages.size()) +
-                                                 " stages, [0-9]+\\.[0-9] s in all"));
+        EXPECT_THAT(
+            *head, test::FullyMatches("timing: " + std::to_string(stages.size()) + " stages, [0-9]+\\.[0-9] s in all"));
         ASSERT_GE(static_cast<size_t>(logged.end() - head), stages.size() + 1);
         for (size_t i = 0; i < stages.size(); ++i) {
             EXPECT_THAT(*(head + 1 + i), testing::EndsWith("%  " + stages[i]));
         }
     }
 
-    bool Logged(const std::string& line) const {
-        return std::find(logged.begin(), logged.end(), line) != logged.end();
-    }
+    bool Logged(const std::string& line) const { return std::find(logged.begin(), logged.end(), line) != logged.end(); }
 
     bool AnyLogStartsWith(const std::string& head) const {
-        return std::any_of(logged.begin(), logged.end(), [&](const std::string& line) { return line.starts_with(head); });
+        return std::any_of(logged.begin(), logged.end(),
+                           [&](const std::string& line) { return line.starts_with(head); });
     }
 
     std::string ExeSuffix() const { return platform->ExeSuffix(); }
@@ -145,9 +144,8 @@ TEST_F(PackageBuildTest, AFirstInstallByADevelopmentLauncher) {
     EXPECT_EQ(seen.back().status.fraction, 1.0);
     EXPECT_EQ(seen.back().phase, 4);
     // Each step's statuses come while the phase names that step.
-    const std::map<std::string, int> phaseOfTitle = {{"Downloading the game's package", 1},
-                                                     {"Unpacking the game's package", 2},
-                                                     {kBuildTitle, 3}};
+    const std::map<std::string, int> phaseOfTitle = {
+        {"Downloading the game's package", 1}, {"Unpacking the game's package", 2}, {kBuildTitle, 3}};
     std::set<int> phases;
     for (const SeenStatus& status : seen) {
         const auto step = phaseOfTitle.find(status.status.title);
@@ -259,8 +257,7 @@ TEST_P(PackageSecondRunTest, FollowsTheStamp) {
     if (c.unpacksAgain) stages.push_back("package unpack");
     stages.insert(stages.end(), {"compile game code", "replace the game"});
     EXPECT_EQ(StageLines(), stages);
-    test::ExpectNewVersion(play, ExeSuffix(), c.beside ? test::StampOfPackageBesideTheLauncher(package) : digest,
-                           true);
+    test::ExpectNewVersion(play, ExeSuffix(), c.beside ? test::StampOfPackageBesideTheLauncher(package) : digest, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PackageSecondRunTest,
@@ -321,17 +318,16 @@ TEST_P(PackageFailureTest, LeavesThePlayFolderAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PackageFailureTest,
-    testing::Values(
-        FailureCase{"no_description", false, nullptr, "", nullptr,
-                    "Could not find the game's package for Velmora2-package.zip: *"},
-        FailureCase{"no_zip", true, "this is no zip", "", nullptr, "cannot open {package} as a zip"},
-        FailureCase{"port_gives_a_reason", true, nullptr, "out failed out of disk space\nexit 1\n", nullptr,
-                    "out of disk space"},
-        FailureCase{"port_fails_silently", true, nullptr, "exit 1\n", nullptr, kNotBuilt},
-        FailureCase{"stopped_while_the_port_sleeps", true, nullptr, "out progress 1 1 4 10 100\nsleep 60000\nexit 0\n",
-                    "1 of 4 files", "cancelled"},
-        FailureCase{"no_library", true, nullptr, "exit 0\n", nullptr,
-                    "The build finished without Velmora2.dll, see launcher.log"}),
+    testing::Values(FailureCase{"no_description", false, nullptr, "", nullptr,
+                                "Could not find the game's package for Velmora2-package.zip: *"},
+                    FailureCase{"no_zip", true, "this is no zip", "", nullptr, "cannot open {package} as a zip"},
+                    FailureCase{"port_gives_a_reason", true, nullptr, "out failed out of disk space\nexit 1\n", nullptr,
+                                "out of disk space"},
+                    FailureCase{"port_fails_silently", true, nullptr, "exit 1\n", nullptr, kNotBuilt},
+                    FailureCase{"stopped_while_the_port_sleeps", true, nullptr,
+                                "out progress 1 1 4 10 100\nsleep 60000\nexit 0\n", "1 of 4 files", "cancelled"},
+                    FailureCase{"no_library", true, nullptr, "exit 0\n", nullptr,
+                                "The build finished without Velmora2.dll, see launcher.log"}),
     test::CaseName());
 
 TEST_F(PackageBuildTest, WithoutTheLibraryTheSideFolderKeepsItsStampForTheNextRun) {
@@ -408,16 +404,16 @@ TEST_P(PackageForGameTest, Chooses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PackageForGameTest,
-    testing::Values(
-        PackageForGameCase{"sha1_in_upper_case", "{\"game_sha1\": \"{SHA1}\"}", "Velmora2-pal.zip"},
-        PackageForGameCase{"no_sha1_so_the_copy_is_identified", "{\"game\": {copy}}", "Velmora2-pal.zip"},
-        PackageForGameCase{"an_unknown_sha1_wins_over_the_copy",
-                           "{\"game_sha1\": \"0000000000000000000000000000000000000000\", \"game\": {copy}}",
-                           "Velmora2-any.zip"},
-        PackageForGameCase{"settings_an_array", "[]", "Velmora2-any.zip"},
-        PackageForGameCase{"settings_not_json", "{\"game_sha1\": ", "Velmora2-any.zip"},
-        PackageForGameCase{"sha1_not_a_string", "{\"game_sha1\": 5, \"game\": {copy}}", "Velmora2-pal.zip"},
-        PackageForGameCase{"nothing_chosen", "{}", "Velmora2-any.zip"}),
+    testing::Values(PackageForGameCase{"sha1_in_upper_case", "{\"game_sha1\": \"{SHA1}\"}", "Velmora2-pal.zip"},
+                    PackageForGameCase{"no_sha1_so_the_copy_is_identified", "{\"game\": {copy}}", "Velmora2-pal.zip"},
+                    PackageForGameCase{
+                        "an_unknown_sha1_wins_over_the_copy",
+                        "{\"game_sha1\": \"0000000000000000000000000000000000000000\", \"game\": {copy}}",
+                        "Velmora2-any.zip"},
+                    PackageForGameCase{"settings_an_array", "[]", "Velmora2-any.zip"},
+                    PackageForGameCase{"settings_not_json", "{\"game_sha1\": ", "Velmora2-any.zip"},
+                    PackageForGameCase{"sha1_not_a_string", "{\"game_sha1\": 5, \"game\": {copy}}", "Velmora2-pal.zip"},
+                    PackageForGameCase{"nothing_chosen", "{}", "Velmora2-any.zip"}),
     test::CaseName());
 
 }  // namespace

@@ -96,7 +96,7 @@ void ExpectNewVersion(const fs::path& play, const std::string& exeSuffix, const 
     EXPECT_EQ(tree["data/level1.bin"].size(), 64u * 1024u);
     std::vector<std::string> names;
     for (const auto& entry : tree) names.push_back(entry.first);
-    std::vector<std::string> expected = {".toml",   "Velmora2.dll",    "data/",        "data/extra.toml",
+    std::vector<std::string> expected = {".toml",           "Velmora2.dll", "data/",         "data/extra.toml",
                                          "data/level1.bin", "fakeport.txt", "package.stamp", exe};
     if (withUserFiles) {
         for (const char* name : {"Config.TOML", "assets/", "assets/disc.iso", "hdd/", "hdd/E/", "hdd/E/UDATA/",

@@ -42,7 +42,7 @@ std::filesystem::path PlacePackageBesideTheLauncher(const std::filesystem::path&
 // The stamp of a package beside the launcher: its size, a blank and its last-write time.
 std::string StampOfPackageBesideTheLauncher(const std::filesystem::path& package);
 
-// The text a Builder writes in launcher.json for the copy of the game the user chose.
+// Chooses copy as the game in launcher.json, making the base folder first.
 void ChooseGame(Builder& builder, const std::filesystem::path& copy);
 
 // The default script of the fake port (the one in the fixture): progress, log lines, the library.

@@ -99,8 +99,9 @@ protected:
         const std::string& last = lines.back();
         const std::string words = last.substr(last.find(": ", std::string("replace: ").size()) + 2);
         EXPECT_FALSE(words.empty()) << last;
-        return "Could not put " + name + " in place (is the game still running, or an antivirus scanning it?): " +
-               words + ". Press Update again to retry; see launcher.log";
+        return "Could not put " + name +
+               " in place (is the game still running, or an antivirus scanning it?): " + words +
+               ". Press Update again to retry; see launcher.log";
     }
 
     void ExpectWaitingStatuses(const std::string& name, size_t count) const {
@@ -142,13 +143,16 @@ TEST_F(ReplaceGameTest, FoldersReplaceWholesaleFilesOneByOneAndSettingsStay) {
 
     ASSERT_TRUE(Replace()) << run.error;
     EXPECT_EQ(run.error, "before");
-    const std::map<std::string, std::string> expected = {
-        {".toml", "five characters"},    {"data/", ""},
-        {"data/extra.toml", "below the top"}, {"data/new.bin", "new data"},
-        {"file.bin", "the new file"},    {"kept/", ""},
-        {"kept/keep.txt", "installed, not in the new version"},
-        {"package.stamp", kStamp},       {"tree/", ""},
-        {"tree/inner.txt", "a folder where a file was"}};
+    const std::map<std::string, std::string> expected = {{".toml", "five characters"},
+                                                         {"data/", ""},
+                                                         {"data/extra.toml", "below the top"},
+                                                         {"data/new.bin", "new data"},
+                                                         {"file.bin", "the new file"},
+                                                         {"kept/", ""},
+                                                         {"kept/keep.txt", "installed, not in the new version"},
+                                                         {"package.stamp", kStamp},
+                                                         {"tree/", ""},
+                                                         {"tree/inner.txt", "a folder where a file was"}};
     EXPECT_EQ(test::PlayTree(play), expected);
     EXPECT_EQ(test::ReadFile(next / "Logs" / "new.log"), "a log from the package");
     EXPECT_EQ(test::ReadFile(next / "Config.TOML"), "a setting from the package");
