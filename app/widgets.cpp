@@ -47,11 +47,10 @@ void InfoRow(const char* label, const std::string& value) {
     WrappedText(palette::kText, value.c_str());
 }
 
-void NoticeBox(const std::filesystem::path& baseFolder, const std::string& error, const std::string& notice,
-               const char* linkLabel) {
+void NoticeBox(const App& app, const std::string& error, const std::string& notice, const char* linkLabel) {
     if (!error.empty()) {
         WrappedText(palette::kFailure, error.c_str());
-        if (ImGui::SmallButton(linkLabel)) ShellOpen(PathToUtf8(baseFolder / "launcher.log"));
+        if (ImGui::SmallButton(linkLabel)) ShellOpen(PathToUtf8(app.baseFolder / "launcher.log"));
     } else if (!notice.empty()) {
         WrappedText(palette::kSuccess, notice.c_str());
     }

@@ -4,9 +4,9 @@
 
 #include <imgui.h>
 
-#include <filesystem>
 #include <string>
 
+#include "app/app.h"
 #include "builder/status.h"
 
 namespace launcher {
@@ -17,11 +17,10 @@ void SectionTitle(const char* text, ImFont* headingFont);
 // One row of a two-column table: the label muted, the value in the text colour, both wrapped.
 void InfoRow(const char* label, const std::string& value);
 
-// A task's outcome: the error in the failure colour with a button (linkLabel) that opens the base
-// folder's launcher.log, else the notice in the success colour, else nothing. Two boxes in one
-// window need labels that differ after "##".
-void NoticeBox(const std::filesystem::path& baseFolder, const std::string& error, const std::string& notice,
-               const char* linkLabel);
+// A task's outcome: the error in the failure colour with a button (linkLabel) that opens the app's
+// launcher.log in its base folder, else the notice in the success colour, else nothing. Two boxes in
+// one window need labels that differ after "##".
+void NoticeBox(const App& app, const std::string& error, const std::string& notice, const char* linkLabel);
 
 // The states of a step row.
 enum StepState { kStepWaiting = 0, kStepActive = 1, kStepDone = 2 };

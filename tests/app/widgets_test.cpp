@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/shell.h"
 #include "app/theme.h"
 #include "platform/text.h"
@@ -326,11 +327,13 @@ class WidgetsNoticeBoxTest : public WidgetsTest, public testing::WithParamInterf
 TEST_P(WidgetsNoticeBoxTest, ShowsTheOutcome) {
     const NoticeCase& c = GetParam();
     test::TempFolder temp;
+    App app;
+    app.baseFolder = temp.path();
     Drawn drawn;
     ImVec2 before, after;
     const ImDrawList* list = Frames(2, [&] {
         before = ImGui::GetCursorScreenPos();
-        drawn = test::Record([&] { NoticeBox(temp.path(), c.error, c.notice, "Open launcher.log"); });
+        drawn = test::Record([&] { NoticeBox(app, c.error, c.notice, "Open launcher.log"); });
         after = ImGui::GetCursorScreenPos();
     });
     EXPECT_EQ(ShapeOf(*list, kFailure, drawn).glyphs(), c.errorShown ? VisibleChars(c.error) : 0);
@@ -372,11 +375,12 @@ class WidgetsNoticeLinkTest : public WidgetsTest, public testing::WithParamInter
 
 TEST_P(WidgetsNoticeLinkTest, PressingTheLinkOpensTheLog) {
     test::TempFolder temp;
-    const fs::path base = temp / Utf8Path("Velmora \xc3\xa4");
+    App app;
+    app.baseFolder = temp / Utf8Path("Velmora \xc3\xa4");
     ImVec2 buttonMin, buttonMax;
     Drawn drawn;
     const auto draw = [&] {
-        drawn = test::Record([&] { NoticeBox(base, "Could not start the game.", "", GetParam().label); });
+        drawn = test::Record([&] { NoticeBox(app, "Could not start the game.", "", GetParam().label); });
         buttonMin = ImGui::GetItemRectMin();
         buttonMax = ImGui::GetItemRectMax();
     };
@@ -393,7 +397,7 @@ TEST_P(WidgetsNoticeLinkTest, PressingTheLinkOpensTheLog) {
     io.MouseDown[0] = false;
     Frames(1, draw);
     ASSERT_EQ(Opened().size(), 1u);
-    EXPECT_EQ(Opened()[0], PathToUtf8(base / "launcher.log"));
+    EXPECT_EQ(Opened()[0], PathToUtf8(app.baseFolder / "launcher.log"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Labels, WidgetsNoticeLinkTest,

@@ -1,0 +1,105 @@
+#include "app/app.h"
+
+#include <exception>
+#include <utility>
+#include <vector>
+
+namespace launcher {
+namespace {
+
+constexpr const char* kStoppedText = "Stopped. Press the button again to carry on where it left off.";
+
+// Runs body; false, with failure set to what it threw, when it threw anything.
+template <typename Body>
+bool RunGuarded(Body&& body, std::string& failure) {
+    try {
+        body();
+        return true;
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = "unknown error";
+    }
+    return false;
+}
+
+std::string FailureText(const std::string& what) { return "Something went wrong: " + what + ", see launcher.log"; }
+
+// TODO: the Builder's size queries, once they are in.
+std::uint64_t BuildFilesBytes(Builder&) { return 0; }
+std::uint64_t OldToolsBytes(Builder&) { return 0; }
+
+}  // namespace
+
+App::App() : http(MakeHttp()), platform(MakePlatform()) {}
+
+App::~App() {
+    // Destroying a joinable thread would end the process.
+    if (taskThread.joinable()) {
+        if (builder) builder->cancel = true;
+        taskThread.join();
+    }
+}
+
+void App::RunTask(std::function<bool(std::string&)> task, std::string doneMessage) {
+    if (busy) return;
+    if (taskThread.joinable()) taskThread.join();
+    busy = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        error.clear();
+        notice.clear();
+        status = Status{};
+    }
+    taskThread = std::thread([this, task = std::move(task), doneMessage = std::move(doneMessage)] {
+        TaskBody(task, doneMessage);
+    });
+}
+
+void App::TaskBody(const std::function<bool(std::string&)>& task, const std::string& doneMessage) {
+    // Remote JSON of the wrong shape and ill-formed UTF-8 paths throw; nothing may leave this thread.
+    std::string taskError;
+    bool ok = false;
+    std::string failure;
+    if (!RunGuarded([&] { ok = task(taskError); }, failure)) {
+        // Before the lock: the log callback takes it.
+        LogFailure(failure);
+        taskError = FailureText(failure);
+    }
+
+    std::vector<std::string> sizeFailures;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (ok) {
+            notice = doneMessage;
+        } else {
+            error = taskError == "cancelled" ? kStoppedText : taskError;
+        }
+        status = Status{};
+        if (builder) {
+            // A size that cannot be read keeps its last value.
+            if (!RunGuarded([&] { buildFilesSize = BuildFilesBytes(*builder); }, failure)) sizeFailures.push_back(failure);
+            if (!RunGuarded([&] { toolsSize = OldToolsBytes(*builder); }, failure)) sizeFailures.push_back(failure);
+            if (!sizeFailures.empty()) error = FailureText(sizeFailures.front());
+        }
+        busy = false;
+    }
+    for (const std::string& what : sizeFailures) LogFailure(what);
+}
+
+void App::LogFailure(const std::string& what) {
+    if (builder) builder->Log("task failed: " + what);
+}
+
+void OnStatus(App& app, const Status& status) {
+    std::lock_guard<std::mutex> lock(app.mutex);
+    app.status = status;
+}
+
+void OnLogLine(App& app, const std::string& line) {
+    std::lock_guard<std::mutex> lock(app.mutex);
+    app.log.push_back(line);
+    if (app.log.size() > kLogLinesKept) app.log.pop_front();
+}
+
+}  // namespace launcher

@@ -1,0 +1,361 @@
+// The application state and its task thread: outcomes, refusal, failures that throw, the log's cap,
+// shutdown with a task running, and the two threads meeting in the callbacks.
+#include "app/app.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/text.h"
+#include "tests/support/case_name.h"
+#include "tests/support/latch.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace launcher {
+namespace {
+
+constexpr const char* kStopped = "Stopped. Press the button again to carry on where it left off.";
+
+// What the pages copy under the mutex before they draw.
+struct Shown {
+    Status status;
+    std::string error;
+    std::string notice;
+    std::deque<std::string> log;
+    std::uint64_t buildFilesSize = 0;
+    std::uint64_t toolsSize = 0;
+};
+
+Shown Copy(App& app) {
+    std::lock_guard<std::mutex> lock(app.mutex);
+    return Shown{app.status, app.error, app.notice, app.log, app.buildFilesSize, app.toolsSize};
+}
+
+bool IsReset(const Status& status) { return status.title.empty() && status.detail.empty() && status.fraction == -1.0; }
+
+// The Builder as the entry function makes it, its callbacks handing reports and lines to the App.
+void ConnectBuilder(App& app, const fs::path& baseFolder) {
+    app.baseFolder = baseFolder;
+    app.builder = std::make_unique<Builder>(app.game, app.baseFolder, app.http.get(), app.platform.get());
+    App* const self = &app;
+    app.builder->statusCallback = [self](const Status& status) { OnStatus(*self, status); };
+    app.builder->logCallback = [self](const std::string& line) { OnLogLine(*self, line); };
+}
+
+// A hang guard, not a timing.
+constexpr auto kDeadline = std::chrono::seconds(30);
+
+// Waits until the running task has ended; false when it has not by the deadline.
+bool WaitUntilIdle(App& app) {
+    const auto until = std::chrono::steady_clock::now() + kDeadline;
+    while (app.busy) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class AppStateTest : public testing::Test {
+protected:
+    void SetUp() override { ConnectBuilder(app, temp / "Velmora"); }
+
+    // Runs a task to its end.
+    void Run(std::function<bool(std::string&)> task, std::string doneMessage) {
+        app.RunTask(std::move(task), std::move(doneMessage));
+        ASSERT_TRUE(WaitUntilIdle(app)) << "the task did not end";
+    }
+
+    test::TempFolder temp;
+    App app;
+};
+
+TEST_F(AppStateTest, ConstructedIdle) {
+    App fresh;
+    EXPECT_NE(fresh.http, nullptr);
+    EXPECT_NE(fresh.platform, nullptr);
+    EXPECT_EQ(fresh.builder, nullptr);
+    EXPECT_FALSE(fresh.source.ok);
+    EXPECT_TRUE(fresh.source.source.empty());
+    EXPECT_FALSE(fresh.busy || fresh.gameUpdateReady || fresh.launcherOffered || fresh.offerDismissed ||
+                 fresh.restartPending || fresh.playPending || fresh.agreed || fresh.playAtStart ||
+                 fresh.musicResultShown);
+    EXPECT_TRUE(IsReset(fresh.status));
+    EXPECT_EQ(fresh.section, 0);
+    EXPECT_TRUE(fresh.log.empty());
+    EXPECT_FALSE(fresh.taskThread.joinable());
+}
+
+struct OutcomeCase {
+    std::string name;
+    bool result;
+    std::string taskError;
+    std::string doneMessage;
+    std::string error;
+    std::string notice;
+};
+
+class AppStateOutcomeTest : public AppStateTest, public testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(AppStateOutcomeTest, ShowsWhatTheTaskReturned) {
+    const OutcomeCase& c = GetParam();
+    // A previous outcome of the other kind, which the new task replaces.
+    Run([&](std::string& error) {
+        error = "earlier failure";
+        return !c.result;
+    }, "earlier notice");
+    Run([&](std::string& error) {
+        app.builder->Report("Downloading cmake", "12 MB of 40 MB", 0.3);
+        error = c.taskError;
+        return c.result;
+    }, c.doneMessage);
+
+    const Shown shown = Copy(app);
+    EXPECT_EQ(shown.error, c.error);
+    EXPECT_EQ(shown.notice, c.notice);
+    EXPECT_TRUE(IsReset(shown.status)) << shown.status.title << " / " << shown.status.detail << " / "
+                                       << shown.status.fraction;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, AppStateOutcomeTest,
+    testing::Values(OutcomeCase{"Success", true, "", "Done.", "", "Done."},
+                    OutcomeCase{"SuccessWithoutMessage", true, "", "", "", ""},
+                    // Loading the tool list keeps a fallback's reason even when it succeeds.
+                    OutcomeCase{"SuccessWithAnErrorText", true, "the request failed", "Done.", "", "Done."},
+                    OutcomeCase{"Failure", false, "Could not remove the build files: Access is denied.", "Done.",
+                                "Could not remove the build files: Access is denied.", ""},
+                    OutcomeCase{"Cancelled", false, "cancelled", "Done.", kStopped, ""},
+                    OutcomeCase{"CancelledCapitalised", false, "Cancelled", "Done.", "Cancelled", ""},
+                    OutcomeCase{"CancelledWithFullStop", false, "cancelled.", "Done.", "cancelled.", ""},
+                    OutcomeCase{"FailureWithoutText", false, "", "Done.", "", ""}),
+    test::CaseName());
+
+TEST_F(AppStateTest, ASecondTaskWhileOneRunsIsDropped) {
+    test::Latch started, release;
+    Status reported{"Unpacking the package", "3 of 10 files", 0.3};
+    app.RunTask([&](std::string&) {
+        app.builder->Report(reported.title, reported.detail, reported.fraction);
+        started.Open();
+        release.Wait();
+        return true;
+    }, "A done");
+    started.Wait();
+    {
+        // As a page would show them while the task runs.
+        std::lock_guard<std::mutex> lock(app.mutex);
+        app.error = "shown error";
+        app.notice = "shown notice";
+    }
+
+    bool secondRan = false;
+    app.RunTask([&](std::string& error) {
+        secondRan = true;
+        error = "B failed";
+        return false;
+    }, "B done");
+
+    EXPECT_TRUE(app.busy);
+    Shown shown = Copy(app);
+    EXPECT_EQ(shown.status.title, reported.title);
+    EXPECT_EQ(shown.status.detail, reported.detail);
+    EXPECT_EQ(shown.status.fraction, reported.fraction);
+    EXPECT_EQ(shown.error, "shown error");
+    EXPECT_EQ(shown.notice, "shown notice");
+
+    release.Open();
+    ASSERT_TRUE(WaitUntilIdle(app));
+    app.taskThread.join();
+    EXPECT_FALSE(secondRan);
+    EXPECT_EQ(Copy(app).notice, "A done");
+}
+
+TEST_F(AppStateTest, StartingATaskClearsTheLastOutcomeAtOnce) {
+    for (const bool lastResult : {false, true}) {
+        SCOPED_TRACE(lastResult ? "after a success" : "after a failure");
+        Run([&](std::string& error) {
+            app.builder->Report("Building", "", 0.5);
+            error = "Preparing the build failed, see launcher.log";
+            return lastResult;
+        }, "The game is ready.");
+        {
+            const Shown last = Copy(app);
+            ASSERT_FALSE(last.error.empty() && last.notice.empty());
+        }
+        {
+            std::lock_guard<std::mutex> lock(app.mutex);
+            app.status = Status{"left over", "by hand", 0.9};
+        }
+
+        test::Latch release;
+        app.RunTask([&](std::string&) {
+            release.Wait();
+            return true;
+        }, "");
+        const Shown shown = Copy(app);
+        EXPECT_EQ(shown.error, "");
+        EXPECT_EQ(shown.notice, "");
+        EXPECT_TRUE(IsReset(shown.status));
+        release.Open();
+        ASSERT_TRUE(WaitUntilIdle(app));
+    }
+}
+
+// What the task throws and the text its failure then carries.
+struct ThrowCase {
+    std::string name;
+    std::function<void()> raise;
+};
+
+// The message of whatever raise throws, as the task thread reports it.
+std::string WhatItSays(const std::function<void()>& raise) {
+    try {
+        raise();
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+    return "nothing thrown";
+}
+
+class AppStateThrowTest : public AppStateTest, public testing::WithParamInterface<ThrowCase> {};
+
+TEST_P(AppStateThrowTest, AThrowingTaskFailsAndTheNextOneRuns) {
+    const std::string what = WhatItSays(GetParam().raise);
+    ASSERT_NE(what, "nothing thrown");
+
+    Run([&](std::string& error) {
+        app.builder->Report("Reading the release", "", -1.0);
+        error = "half-written text";
+        GetParam().raise();
+        return true;
+    }, "Done.");
+
+    EXPECT_FALSE(app.busy);
+    Shown shown = Copy(app);
+    EXPECT_EQ(shown.error, "Something went wrong: " + what + ", see launcher.log");
+    EXPECT_EQ(shown.notice, "");
+    EXPECT_TRUE(IsReset(shown.status));
+    ASSERT_FALSE(shown.log.empty());
+    EXPECT_EQ(shown.log.back(), "task failed: " + what);
+    const std::vector<std::string> file = test::ReadLines(app.baseFolder / "launcher.log");
+    ASSERT_FALSE(file.empty());
+    EXPECT_TRUE(file.back().ends_with(" task failed: " + what)) << file.back();
+
+    Run([](std::string&) { return true; }, "Done.");
+    shown = Copy(app);
+    EXPECT_EQ(shown.error, "");
+    EXPECT_EQ(shown.notice, "Done.");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Throws, AppStateThrowTest,
+    testing::Values(ThrowCase{"RuntimeError", [] { throw std::runtime_error("the disk went away"); }},
+                    // Remote JSON of the wrong shape.
+                    ThrowCase{"JsonTypeError",
+                              [] {
+                                  const nlohmann::json answer = nlohmann::json::parse(R"({"tag_name": 7})");
+                                  (void)answer["tag_name"].get<std::string>();
+                              }},
+                    ThrowCase{"IllFormedUtf8Path", [] { (void)Utf8Path("music/\xff\xfe.mp3"); }},
+                    ThrowCase{"NotAnException", [] { throw 42; }}),
+    test::CaseName());
+
+TEST_F(AppStateTest, DestroyingTheAppStopsTheRunningTask) {
+    auto owned = std::make_unique<App>();
+    ConnectBuilder(*owned, temp / "Second");
+    test::Latch started;
+    bool sawCancel = false;
+    owned->RunTask([&, builder = owned->builder.get()](std::string& error) {
+        started.Open();
+        const auto until = std::chrono::steady_clock::now() + kDeadline;
+        while (!builder->cancel && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        sawCancel = builder->cancel;
+        error = "cancelled";
+        return false;
+    }, "");
+    started.Wait();
+    owned.reset();
+    EXPECT_TRUE(sawCancel);
+}
+
+TEST_F(AppStateTest, DestroyingTheAppAfterATaskJoinsItsThread) {
+    auto owned = std::make_unique<App>();
+    ConnectBuilder(*owned, temp / "Second");
+    owned->RunTask([](std::string&) { return true; }, "Done.");
+    ASSERT_TRUE(WaitUntilIdle(*owned));
+    ASSERT_TRUE(owned->taskThread.joinable());
+    owned.reset();
+}
+
+TEST_F(AppStateTest, TheLogKeepsTheNewest2000Lines) {
+    for (int i = 1; i <= 2001; ++i) app.builder->Log("line " + std::to_string(i));
+    const Shown shown = Copy(app);
+    ASSERT_EQ(shown.log.size(), 2000u);
+    EXPECT_EQ(shown.log.front(), "line 2");
+    EXPECT_EQ(shown.log.back(), "line 2001");
+    // The file keeps everything.
+    EXPECT_EQ(test::ReadLines(app.baseFolder / "launcher.log").size(), 2001u);
+}
+
+// The task thread reports and logs while the interface thread copies what it shows and logs too;
+// the thread sanitizer build runs this for races.
+TEST_F(AppStateTest, TheTwoThreadsMeetOnlyUnderTheLocks) {
+    constexpr int kSteps = 400;
+    test::Latch started;
+    app.RunTask([&](std::string& error) {
+        started.Open();
+        for (int i = 0; i < kSteps; ++i) {
+            app.builder->Report("step " + std::to_string(i), std::to_string(i), i / double(kSteps));
+            app.builder->Log("task " + std::to_string(i));
+        }
+        error = "stopped at the end";
+        return false;
+    }, "");
+    started.Wait();
+
+    int ownLines = 0;
+    int copies = 0;
+    const auto until = std::chrono::steady_clock::now() + kDeadline;
+    while (app.busy && std::chrono::steady_clock::now() < until) {
+        const Shown shown = Copy(app);
+        ++copies;
+        if (!shown.status.title.empty()) {
+            // Each report lands whole.
+            EXPECT_EQ(shown.status.title, "step " + shown.status.detail);
+            EXPECT_EQ(shown.status.fraction, std::stoi(shown.status.detail) / double(kSteps));
+        }
+        // Fewer lines than the log keeps, so that all of them can be checked.
+        if (ownLines < 1000) app.builder->Log("window " + std::to_string(ownLines++));
+    }
+    ASSERT_FALSE(app.busy) << "the task did not end";
+    EXPECT_GT(copies, 0);
+
+    const Shown shown = Copy(app);
+    EXPECT_EQ(shown.error, "stopped at the end");
+    // Every line of both threads, each thread's in its order, as in the file.
+    int task = 0, window = 0;
+    for (const std::string& line : shown.log) {
+        if (line.starts_with("task ")) {
+            EXPECT_EQ(line, "task " + std::to_string(task++));
+        } else {
+            EXPECT_EQ(line, "window " + std::to_string(window++));
+        }
+    }
+    EXPECT_EQ(task, kSteps);
+    EXPECT_EQ(window, ownLines);
+    EXPECT_EQ(test::ReadLines(app.baseFolder / "launcher.log").size(), shown.log.size());
+}
+
+}  // namespace
+}  // namespace launcher
