@@ -98,6 +98,11 @@ public:
     bool FetchSource(std::string& error);
     // Writes the chosen copy's XBEs into source/assets, leaving those already identical untouched.
     bool WriteXbe(std::string& error);
+    // Configures the checkout with CMake's "release" preset (CMake's cache made again when the build
+    // tools changed since it was made) and builds it, each as a stage of its own.
+    bool Compile(std::string& error);
+    // Copies the game's executable and every library from the build folder into the play folder.
+    bool InstallBuild(std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.

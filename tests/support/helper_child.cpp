@@ -5,7 +5,8 @@
 // Under another name (a copy as msiexec.exe, say) it is a stub of that tool: it does only the above,
 // whatever its arguments. Such a copy is the fake port when it is started with the single argument
 // --prepare-code and finds fakeport.txt beside itself: after the record it follows that script
-// (RunScript below). A copy named git is the fake git (FakeGit below). Under its own name,
+// (RunScript below). A copy named git is the fake git (FakeGit below), one named cmake the fake
+// cmake (FakeCmake below). Under its own name,
 // arguments are steps, done in order:
 //   --out TEXT            writes TEXT to standard output; \r, \n and \\ in it stand for CR, LF, '\'
 //   --err TEXT            the same on standard error
@@ -30,6 +31,7 @@
 #include <vector>
 
 #include "platform/executable_path.h"
+#include "platform/library_extension.h"
 #include "platform/quote_arg.h"
 #include "platform/text.h"
 
@@ -370,12 +372,80 @@ int FakeGit(const std::string& program, const std::vector<std::string>& args) {
     return ToolEnd(1);
 }
 
+#ifdef _WIN32
+constexpr char kExeSuffix[] = ".exe";
+#else
+constexpr char kExeSuffix[] = "";
+#endif
+
+// The fake cmake, in the port's source folder (its working folder), for a port whose game is
+// Velmora2:
+//   --preset ...   fails as the port does when assets/default.xbe is missing; else makes
+//                  out/build/release/CMakeCache.txt and CMakeFiles/, prints the compiler line only
+//                  when there was no cache, and "-- fakeport INCLUDE=... GIT_CONFIG_KEY_0=..." with
+//                  the values it was given
+//   --build DIR    prints the steps "[1/3] ..." to "[3/3] ..." and writes into DIR the game (a copy of
+//                  this program, so that the installed game is its stub), the game's library, a test
+//                  program and a debug database
+// HELPER_CMAKE_FAIL=configure or build makes that run fail with 1 after a "CMake Error" or
+// "FAILED:" line.
+int FakeCmake(const std::string& program, const std::vector<std::string>& args) {
+    AppendRun(program, args);
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string failing;
+    Environment("HELPER_CMAKE_FAIL", failing);
+    if (!args.empty() && args[0] == "--preset") {
+        if (!fs::is_regular_file(fs::path("assets") / "default.xbe", ec)) {
+            ToolLine(stderr, "CMake Error at CMakeLists.txt:7 (message):\n");
+            ToolLine(stderr, "  fakeport: assets/default.xbe is missing\n");
+            return ToolEnd(1);
+        }
+        if (failing == "configure") {
+            ToolLine(stderr, "CMake Error: configure failed on purpose\n");
+            return ToolEnd(1);
+        }
+        const fs::path build = fs::path("out") / "build" / "release";
+        const bool fresh = !fs::exists(build / "CMakeCache.txt", ec);
+        fs::create_directories(build / "CMakeFiles", ec);
+        WriteText(build / "CMakeCache.txt", "CMAKE_BUILD_TYPE:STRING=Release\n");
+        if (fresh) ToolLine(stdout, "-- The C compiler identification is Fake\n");
+        std::string include;
+        std::string key;
+        Environment("INCLUDE", include);
+        Environment("GIT_CONFIG_KEY_0", key);
+        ToolLine(stdout, "-- fakeport INCLUDE=" + include + " GIT_CONFIG_KEY_0=" + key + "\n");
+        ToolLine(stdout, "-- Generating done\n");
+        return ToolEnd(0);
+    }
+    if (args.size() == 2 && args[0] == "--build") {
+        const fs::path build = launcher::Utf8Path(args[1]);
+        ToolLine(stdout, "[1/3] Building C object a.obj\n");
+        if (failing == "build") {
+            ToolLine(stdout, "FAILED: a.obj\n");
+            return ToolEnd(1);
+        }
+        ToolLine(stdout, "[2/3] Building C object b.obj\n");
+        const std::string game = std::string("Velmora2") + kExeSuffix;
+        fs::remove(build / game, ec);  // MinGW's copy_file cannot replace a file
+        fs::copy_file(launcher::ExecutablePath(), build / game, ec);
+        WriteText(build / (std::string("Velmora2") + launcher::kLibraryExtension), "library");
+        WriteText(build / (std::string("unit_tests") + kExeSuffix), "tests");
+        WriteText(build / "Velmora2.pdb", "symbols");
+        ToolLine(stdout, "[3/3] Linking C executable " + game + "\n");
+        return ToolEnd(0);
+    }
+    ToolLine(stderr, "CMake Error: Unknown argument\n");
+    return ToolEnd(1);
+}
+
 }  // namespace
 
 int Main(int argc, char** argv, const std::vector<std::string>& args) {
     Record(argc, argv);
     const std::filesystem::path self = launcher::ExecutablePath();
     if (self.stem() == "git") return FakeGit(argv[0], args);
+    if (self.stem() == "cmake") return FakeCmake(argv[0], args);
     if (self.stem() != "helper_child") {
         const std::filesystem::path script = self.parent_path() / "fakeport.txt";
         std::error_code ec;
