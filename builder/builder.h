@@ -103,6 +103,9 @@ public:
     bool Compile(std::string& error);
     // Copies the game's executable and every library from the build folder into the play folder.
     bool InstallBuild(std::string& error);
+    // True, with error saying so, when the base folder's path is too long for the Windows SDK's
+    // installer (more than 80 UTF-16 code units).
+    bool PathTooLongForSdk(std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.
