@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
 # Runs the benchmarks on demand (never from the tests): an optimised native build, each figure the
 # median of five runs, against the reference tools measured in the same run.
-#   bench/run.sh [sha] [identify] [download] [process] [zip] [tarxz]     (all of them when none is named)
+#   bench/run.sh [sha] [identify] [adopt] [download] [process] [zip] [tarxz]   (all of them when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 chosen=("$@")
-[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify download process zip tarxz)
+[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip tarxz)
 wanted() { local name; for name in "${chosen[@]}"; do [ "$name" = "$1" ] && return 0; done; return 1; }
 
 reference_tools=()
 wanted zip && reference_tools+=(libarchive-tools unzip)
 bash cmake/setup.sh "${reference_tools[@]}"
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench zip_bench tarxz_bench \
-  helper_child
+cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench zip_bench adopt_bench \
+  tarxz_bench helper_child
 bin=build/bench/bench
 work=$(mktemp -d)
 server=
@@ -62,6 +62,47 @@ bench_identify() {
   local times
   times=$(for _ in 1 2 3 4 5; do "$bin/identify_bench" "$work"; done | median)
   printf 'IdentifyGame on a sparse whole-disc image (7.4 GB partition, 6,300 entries, 3 MiB XBE): %.4f s\n' "$times"
+}
+
+# Writing a copy of 1 GiB: adopting the image where no hard link can be made, against dd and cp in
+# the same run. Each run writes its target anew and ends with sync, so the disk is measured, not
+# the page cache; the three take turns, so that a change in the machine's load hits each alike.
+disk_run() {
+  local target=$1
+  shift
+  rm -rf "$target"
+  sync
+  seconds sh -c '"$@" && sync' sh "$@"
+}
+bench_adopt() {
+  data_bin
+  rm -f "$work/dd.times" "$work/cp.times" "$work/adopt.times"
+  for _ in 1 2 3 4 5; do
+    disk_run "$work/dd.bin" dd if="$work/data.bin" of="$work/dd.bin" bs=8M status=none >>"$work/dd.times"
+    disk_run "$work/cp.bin" cp "$work/data.bin" "$work/cp.bin" >>"$work/cp.times"
+    disk_run "$work/adopt" "$bin/adopt_bench" "$work/data.bin" "$work/adopt" >>"$work/adopt.times"
+  done
+  rm -rf "$work/dd.bin" "$work/cp.bin" "$work/adopt"
+  local dd_time cp_time adopt_time wine_adopt
+  dd_time=$(median <"$work/dd.times")
+  cp_time=$(median <"$work/cp.times")
+  adopt_time=$(median <"$work/adopt.times")
+  printf 'copy of 1 GiB to disk, with sync: dd bs=8M %.3f s, cp %.3f s, AdoptGame %.3f s: %.2f x dd'"'"'s rate, %.2f x cp'"'"'s\n' \
+    "$dd_time" "$cp_time" "$adopt_time" "$(ratio "$dd_time" "$adopt_time")" "$(ratio "$cp_time" "$adopt_time")"
+  echo "  each run: dd $(tr '\n' ' ' <"$work/dd.times")| cp $(tr '\n' ' ' <"$work/cp.times")| AdoptGame $(tr '\n' ' ' <"$work/adopt.times")"
+  if have_wine; then
+    windows_build adopt_bench
+    wine_adopt=$(
+      source cmake/wine-session.sh
+      wine_session_start build/windows >/dev/null
+      for _ in 1 2 3 4 5; do
+        disk_run "$work/wine-adopt" build/windows/wine-run.sh build/windows/bench/adopt_bench.exe \
+          "Z:$work/data.bin" "Z:$work/wine-adopt"
+      done | median)
+    rm -rf "$work/wine-adopt"
+    printf 'AdoptGame'"'"'s copy of 1 GiB under Wine, with sync: %.3f s (%.2f x the native dd'"'"'s rate)\n' \
+      "$wine_adopt" "$(ratio "$dd_time" "$wine_adopt")"
+  fi
 }
 
 # A 1 GiB download from the loopback server, without a digest, against curl in the same run; then
@@ -236,6 +277,6 @@ bench_tarxz() {
   trap cleanup EXIT
 }
 
-for name in sha identify download process zip tarxz; do
+for name in sha identify adopt download process zip tarxz; do
   if wanted "$name"; then "bench_$name"; fi
 done

@@ -16,6 +16,8 @@
 
 namespace launcher {
 
+struct GameSource;
+
 struct StageTime {
     std::string name;
     double seconds = 0.0;
@@ -59,6 +61,10 @@ public:
     void SaveSetting(const std::string& key, const std::string& value);
     std::filesystem::path ChosenGamePath();
 
+    // Makes the identified copy the game's play/assets (in place, a folder link, a hard link or a
+    // copy) and records it as the chosen game. On failure error says why and nothing is recorded.
+    bool AdoptGame(const GameSource& chosen, std::string& error);
+
     // What the window asks between tasks.
     bool GameCodeMissing() const;
     std::string BuiltVersion();
@@ -73,6 +79,11 @@ public:
                             std::string& error);
     // The unpack's status: the fraction of bytes written, or no bar for an empty package.
     void PackageUnpackProgress(std::uint64_t done, std::uint64_t total);
+
+    // Fills toolchain from the tool list: the one fetched now (which then becomes the cached
+    // toolchain.json), else the cached one, else builtinToolList; with visualStudio, the "msvc" and
+    // "winsdk" tools too. After a fallback error keeps the fetch's failure even on success.
+    bool LoadToolchain(Toolchain& toolchain, std::string& error, bool visualStudio);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.

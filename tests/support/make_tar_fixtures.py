@@ -1,9 +1,6 @@
-#!/usr/bin/env python3
-"""Writes the tar.xz fixtures beside the loopback server, made by GNU tar and xz from one tree.
+"""The tar.xz fixtures, made by GNU tar and xz from one tree (called by make_tool_fixtures.py).
 
-usage: make_tar_fixtures.py DIR
-
-DIR/site/tool-fixtures/tar/ receives, from a tree of
+FOLDER/tar/ receives, from a tree of
   big/large.bin             4 MiB and more of seeded random bytes (several reads of the archive)
   sizes/block.bin           exactly 512 bytes
   sizes/empty.bin           0 bytes
@@ -25,7 +22,6 @@ import os
 import random
 import shutil
 import subprocess
-import sys
 
 LONG_A = "a" * 90
 LONG_B = "b" * 90
@@ -85,9 +81,8 @@ def make_archive(root, out, tar_format, members, leave_out=()):
         f.write(listing(root, leave_out))
 
 
-def main():
-    folder = os.path.join(sys.argv[1], "site", "tool-fixtures", "tar")
-    shutil.rmtree(folder, ignore_errors=True)
+def make_tar_fixtures(fixtures):
+    folder = os.path.join(fixtures, "tar")
     os.makedirs(folder)
     root = os.path.join(folder, "tree")
     make_tree(root)
@@ -97,7 +92,3 @@ def main():
     make_archive(root, os.path.join(folder, "ustar.tar.xz"), "ustar", top, leave_out=(LONG_LINK,))
     make_archive(root, os.path.join(folder, "dot.tar.xz"), "gnu", ["."])
     shutil.rmtree(root)
-
-
-if __name__ == "__main__":
-    main()
