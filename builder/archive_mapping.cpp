@@ -39,7 +39,15 @@ bool KeepPatternMatches(const std::string& pattern, const std::string& name) {
 }
 
 std::string MapArchivePath(const Tool& tool, const std::string& name) {
-    const std::string stripped = StripComponents(name, tool.strip);
+    std::string inside = name;
+    if (tool.kind == "vsix") {
+        // A VSIX package stores its names percent-encoded; the payload lies below Contents/.
+        static const std::string kContents = "Contents/";
+        inside = PercentDecode(name);
+        if (inside.compare(0, kContents.size(), kContents) != 0) return {};
+        inside.erase(0, kContents.size());
+    }
+    const std::string stripped = StripComponents(inside, tool.strip);
     if (stripped.empty() || stripped.back() == '/') return {};
     if (tool.keep.empty()) return stripped;
     for (const std::string& pattern : tool.keep) {

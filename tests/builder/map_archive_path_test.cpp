@@ -73,6 +73,22 @@ INSTANTIATE_TEST_SUITE_P(
         MapCase{"zip_outside_the_folders", "zip", 1, {"bin/", "share/"}, "cmake-3.31/doc/x.txt", ""}),
     test::CaseName());
 
+INSTANTIATE_TEST_SUITE_P(
+    Vsix, MapArchivePathTest,
+    testing::Values(MapCase{"below_contents", "vsix", 0, {}, "Contents/VC/x.h", "VC/x.h"},
+                    MapCase{"percent_decoded", "vsix", 0, {}, "Contents/a%20b.h", "a b.h"},
+                    MapCase{"decoded_before_the_test", "vsix", 0, {}, "Contents%2FVC/x.h", "VC/x.h"},
+                    MapCase{"the_manifest", "vsix", 0, {}, "extension.vsixmanifest", ""},
+                    MapCase{"the_content_types", "vsix", 0, {}, "[Content_Types].xml", ""},
+                    MapCase{"contents_alone", "vsix", 0, {}, "Contents/", ""},
+                    MapCase{"contents_in_lower_case", "vsix", 0, {}, "contents/VC/x.h", ""},
+                    MapCase{"contents_without_its_slash", "vsix", 0, {}, "ContentsVC/x.h", ""},
+                    MapCase{"then_stripped", "vsix", 1, {}, "Contents/VC/x.h", "x.h"},
+                    MapCase{"then_kept", "vsix", 0, {"VC/"}, "Contents/Other/x.h", ""},
+                    MapCase{"a_climb_is_left_to_the_extractor", "vsix", 0, {}, "Contents/%2e%2e/x", "../x"},
+                    MapCase{"not_decoded_for_a_zip", "zip", 0, {}, "Contents/a%20b.h", "Contents/a%20b.h"}),
+    test::CaseName());
+
 struct PatternCase {
     const char* name;
     const char* pattern;
