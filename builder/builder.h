@@ -84,6 +84,12 @@ public:
     // toolchain.json), else the cached one, else builtinToolList; with visualStudio, the "msvc" and
     // "winsdk" tools too. After a fallback error keeps the fetch's failure even on success.
     bool LoadToolchain(Toolchain& toolchain, std::string& error, bool visualStudio);
+
+    // Makes the tool present in ToolDir(id): downloads its files into downloads/<id>, unpacks them
+    // through MapArchivePath (or runs its installers) and then stamps the folder. A folder whose
+    // stamp is the tool's is left as it is, without a request. On failure error says why
+    // ("cancelled" for a stop) and the folder has no stamp.
+    bool InstallTool(const Tool& tool, std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.
