@@ -2,8 +2,9 @@
 """Lays out the tree that the tar.xz benchmark archives, shaped like a compiler's release and about
 1 GB in all: a few large binaries, some middle-sized libraries, and thousands of small headers.
     tarxz_input.py FOLDER
-Binaries are bytes of a skewed alphabet with stretches of random ones, so that xz shrinks them about
-as much as real machine code; headers are slices of one generated text, as alike as real ones.
+Binaries are recurring pieces and fresh bytes of a skewed alphabet with a little noise, so that xz
+shrinks them about as much as real machine code; headers are slices of one generated text, as alike
+as real ones.
 """
 import os
 import random
@@ -18,16 +19,19 @@ def binary_table(rng):
     return bytes(0 if b < 128 else common[b % 40] for b in range(256))
 
 
-def write_binary(path, size, table):
+def snippet_pool(rng, table):
+    """Pieces of code that recur across a program, as calls, prologues and tables do."""
+    return [os.urandom(rng.randint(8, 160)).translate(table) for _ in range(60000)]
+
+
+def write_binary(path, size, rng, table, pool):
+    """64 KiB at a time: recurring pieces, fresh bytes of the skewed alphabet, a little noise."""
     with open(path, "wb") as f:
         left = size
         while left > 0:
-            chunk = min(left, MIB)
-            data = os.urandom(chunk).translate(table)
-            # One sixteenth incompressible, as packed data and tables are.
-            cut = chunk // 16
-            f.write(data[:chunk - cut] + os.urandom(cut))
-            left -= chunk
+            block = b"".join(rng.choices(pool, k=560)) + os.urandom(12 * 1024).translate(table) + os.urandom(4096)
+            f.write(block[:left])
+            left -= min(left, len(block))
 
 
 def header_text(rng, size):
@@ -46,12 +50,14 @@ def main():
     root = sys.argv[1]
     rng = random.Random(16)
     table = binary_table(rng)
+    pool = snippet_pool(rng, table)
     os.makedirs(os.path.join(root, "bin"))
     for i, size in enumerate((220, 160, 120, 90, 60, 40)):
-        write_binary(os.path.join(root, "bin", "tool%d.exe" % i), size * MIB + rng.randrange(MIB), table)
+        write_binary(os.path.join(root, "bin", "tool%d.exe" % i), size * MIB + rng.randrange(MIB), rng, table, pool)
     os.makedirs(os.path.join(root, "lib"))
     for i in range(40):
-        write_binary(os.path.join(root, "lib", "lib%02d.lib" % i), rng.randrange(1, 5) * MIB + rng.randrange(MIB), table)
+        size = rng.randrange(1, 5) * MIB + rng.randrange(MIB)
+        write_binary(os.path.join(root, "lib", "lib%02d.lib" % i), size, rng, table, pool)
     text = header_text(rng, 8 * MIB)
     for i in range(9000):
         folder = os.path.join(root, "include", "d%02d" % (i // 200))
