@@ -107,6 +107,12 @@ public:
     bool FetchSource(std::string& error);
     // Writes the chosen copy's XBEs into source/assets, leaving those already identical untouched.
     bool WriteXbe(std::string& error);
+
+    // Makes the tool present in ToolDir(id): downloads its files into downloads/<id>, unpacks them
+    // through MapArchivePath (or runs its installers) and then stamps the folder. A folder whose
+    // stamp is the tool's is left as it is, without a request. On failure error says why
+    // ("cancelled" for a stop) and the folder has no stamp.
+    bool InstallTool(const Tool& tool, std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.
