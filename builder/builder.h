@@ -2,6 +2,7 @@
 // The worker object: every long operation's status reports, log lines, timed stages and folders.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -31,6 +32,12 @@ public:
     std::function<void(const Status&)> statusCallback;
     // Runs while the log mutex is held: it must never log.
     std::function<void(const std::string&)> logCallback;
+    // How the package build waits between two tries of a move into the play folder: by default a
+    // sleep until the time has passed on the steady clock. Tests record the waits instead.
+    std::function<void(std::chrono::milliseconds)> sleepFor;
+    // Called at "stamp removed", "target removed" and "moved" with the side folder entry's name
+    // while the new version is moved into place; empty in the product. Tests end the process here.
+    std::function<void(const std::string& point, const std::string& name)> replaceHook;
     std::atomic<bool> cancel{false};
     std::string builtinToolList;
     std::atomic<int> phase{0};
@@ -58,8 +65,10 @@ public:
     std::filesystem::path GameExePath() const;
     bool IsInstalled() const;
 
-    // launcher.json: one string setting; the copy of the game to use, or empty.
+    // launcher.json: one string setting (empty when it is missing or no string); the copy of the
+    // game to use, or empty.
     void SaveSetting(const std::string& key, const std::string& value);
+    std::string ReadStringSetting(const std::string& key);
     std::filesystem::path ChosenGamePath();
 
     // Makes the identified copy the game's play/assets (in place, a folder link, a hard link or a
@@ -74,12 +83,12 @@ public:
     void WritePlayAtStart(bool on);
     std::filesystem::path ReadMusicFolder();
 
-    // Unpacks the game's package into the side folder (made here) through PackageEntryFilter,
-    // reporting byte progress; error receives the extraction's message.
-    bool UnpackPackageStage(const std::filesystem::path& package, const std::filesystem::path& sideFolder,
-                            std::string& error);
-    // The unpack's status: the fraction of bytes written, or no bar for an empty package.
-    void PackageUnpackProgress(std::uint64_t done, std::uint64_t total);
+    // Makes the game from the port's prebuilt package: beside the launcher or downloaded, unpacked
+    // into play/.next, its code prepared there, then moved over the installed game. On failure
+    // error says why ("cancelled" when stopped before the move).
+    bool BuildPackage(std::string& error);
+    // The package file name for the user's copy of the game, or "" when none is known.
+    std::string PackageForGame();
 
     // Fills toolchain from the tool list: the one fetched now (which then becomes the cached
     // toolchain.json), else the cached one, else builtinToolList; with visualStudio, the "msvc" and
@@ -98,6 +107,12 @@ public:
     bool FetchSource(std::string& error);
     // Writes the chosen copy's XBEs into source/assets, leaving those already identical untouched.
     bool WriteXbe(std::string& error);
+
+    // Makes the tool present in ToolDir(id): downloads its files into downloads/<id>, unpacks them
+    // through MapArchivePath (or runs its installers) and then stamps the folder. A folder whose
+    // stamp is the tool's is left as it is, without a request. On failure error says why
+    // ("cancelled" for a stop) and the folder has no stamp.
+    bool InstallTool(const Tool& tool, std::string& error);
     // Configures the checkout with CMake's "release" preset (CMake's cache made again when the build
     // tools changed since it was made) and builds it, each as a stage of its own.
     bool Compile(std::string& error);
