@@ -23,6 +23,32 @@ size_t Utf16Length(const std::string& utf8) {
 
 }  // namespace
 
+bool Builder::BuildAll(std::string& error) {
+    // The package build clears the cancel flag and starts the build log itself.
+    if (!game.packages.empty() || !game.package.empty()) return BuildPackage(error);
+    cancel.exchange(false);
+    BeginBuildLog();
+    const auto fail = [this, &error] {
+        LogTiming();
+        if (error != "cancelled") Log("build stopped: " + error);
+        return false;
+    };
+    if (!IsInstalled() && PathTooLongForSdk(error)) return fail();
+    if (!Stage("build tools list", [&] { return LoadToolchain(toolchain, error, true); })) return fail();
+    for (const Tool& tool : toolchain.tools) {
+        if (tool.optional) continue;
+        if (!Stage("tool " + tool.id, [&] { return InstallTool(tool, error); })) return fail();
+    }
+    if (!Stage("game source", [&] { return FetchSource(error); })) return fail();
+    if (!Stage("game's xbe", [&] { return WriteXbe(error); })) return fail();
+    if (!Compile(error)) return fail();
+    if (!Stage("install", [&] { return InstallBuild(error); })) return fail();
+    LogTiming();
+    SaveSetting("built", game.version);
+    Report("Ready", "", 1.0);
+    return true;
+}
+
 bool Builder::PathTooLongForSdk(std::string& error) {
     const std::string path = PathToUtf8(baseFolder);
     const size_t length = Utf16Length(path);

@@ -121,6 +121,12 @@ public:
     // True, with error saying so, when the base folder's path is too long for the Windows SDK's
     // installer (more than 80 UTF-16 code units).
     bool PathTooLongForSdk(std::string& error);
+    // Makes or refreshes the installed game: with a package by BuildPackage, else from source as
+    // timed stages (the tool list, each tool, the source, the XBEs, configure and compile, the
+    // install), each leaving its work on disk so that a build after a failure or a stop carries on.
+    // A first build refuses a base folder whose path is too long for the Windows SDK. On failure
+    // error is the failing stage's ("cancelled" for a stop in most of them).
+    bool BuildAll(std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.
