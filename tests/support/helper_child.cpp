@@ -30,6 +30,7 @@
 #include "platform/executable_path.h"
 #include "platform/quote_arg.h"
 #include "platform/text.h"
+#include "tests/support/fake_music_tools.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -228,6 +229,9 @@ int RunScript(const std::filesystem::path& script) {
 int Main(int argc, char** argv, const std::vector<std::string>& args) {
     Record(argc, argv);
     const std::filesystem::path self = launcher::ExecutablePath();
+    // The music import's fake tools (fake_music_tools.h).
+    if (self.stem() == "ffprobe") return launcher::test::FakeFfprobe(args);
+    if (self.stem() == "ffmpeg") return launcher::test::FakeFfmpeg(args);
     if (self.stem() != "helper_child") {
         const std::filesystem::path script = self.parent_path() / "fakeport.txt";
         std::error_code ec;
