@@ -64,6 +64,83 @@ bool WriteImportFile(const fs::path& path, const std::string& bytes, bool textMo
     return false;
 }
 
+// The song's file from the last import, when its source is unchanged (same size and time) and the
+// file is still there; the song then takes its cached name and duration. A song whose file cannot
+// be taken over is converted under the cached name.
+bool FindReusableSong(const MusicCache& cache, const fs::path& music, const std::string& key, std::uint64_t size,
+                      std::int64_t time, Song& song, fs::path& previous) {
+    const std::optional<MusicCacheEntry> cached = FindMusicCacheEntry(cache, key);
+    if (!cached || cached->size != size || cached->time != time) return false;
+    previous = CachedSongFile(music, cached->file);
+    if (previous.empty()) return false;
+    song.name = cached->name.value_or(song.name);
+    song.ms = cached->ms;
+    return true;
+}
+
+// The programs to run: Debian's by name where programs have no suffix, else those of the ffmpeg tool.
+bool FindMusicPrograms(Builder& builder, std::string& prober, std::string& converter, std::string& error) {
+    if (builder.platform->ExeSuffix().empty()) {
+        prober = "ffprobe";
+        converter = "ffmpeg";
+        return true;
+    }
+    error = "toolchain.json lists no ffmpeg, which converts the music";
+    return false;
+}
+
+// Probes the song for its name and duration, then converts it to staged. False when no converted file
+// came of it; lastLine then holds the converter's last words.
+bool ProbeAndConvert(Platform& platform, const std::string& prober, const std::string& converter,
+                     const fs::path& folder, const std::string& source, const fs::path& staged,
+                     std::atomic<bool>& cancel, Song& song, std::string& lastLine) {
+    ProbedSong probed;
+    platform.Run(
+        ProbeArguments(prober, source), folder, {},
+        [&probed](const std::string& line) { ParseProbeLine(line, probed); }, &cancel);
+    // Without a title the name stays: the file's name, or the cached one.
+    if (!probed.title.empty()) song.name = probed.artist.empty() ? probed.title : probed.artist + " / " + probed.title;
+    song.ms = DurationMs(probed.duration);
+    const int code = platform.Run(
+        ConvertArguments(converter, source, PathToUtf8(staged)), folder, {},
+        [&lastLine](const std::string& line) { KeepConvertOutput(line, lastLine); }, &cancel);
+    std::error_code ec;
+    return code == 0 && fs::exists(staged, ec);
+}
+
+// Numbers the soundtracks that kept songs and names each song's file after its place.
+void NumberSoundtracks(std::vector<Soundtrack>& soundtracks, std::vector<StagedSong>& stagedSongs, MusicCache& cache) {
+    std::erase_if(soundtracks, [](const Soundtrack& soundtrack) { return soundtrack.songs.empty(); });
+    std::size_t next = 0;
+    for (std::size_t position = 0; position < soundtracks.size(); ++position) {
+        for (std::size_t index = 0; index < soundtracks[position].songs.size(); ++index, ++next) {
+            StagedSong& staged = stagedSongs[next];
+            staged.finalName = SongPath(static_cast<std::uint32_t>(position + 1), static_cast<std::uint32_t>(index));
+            cache[staged.key]["file"] = staged.finalName;
+        }
+    }
+}
+
+// Every folder in MUSIC goes but the work folder; files lying in MUSIC itself stay.
+void ClearSoundtrackFolders(const fs::path& music) {
+    std::vector<fs::path> folders;
+    std::error_code ec;
+    for (fs::directory_iterator it(music, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code statusError;
+        if (it->path().filename() != kStagingName && it->is_directory(statusError)) folders.push_back(it->path());
+    }
+    for (const fs::path& folder : folders) RemoveTree(folder, ec);
+}
+
+void PlaceStagedSongs(const fs::path& music, const std::vector<StagedSong>& stagedSongs) {
+    for (const StagedSong& staged : stagedSongs) {
+        const fs::path target = music / Utf8Path(staged.finalName);
+        std::error_code ec;
+        fs::create_directories(target.parent_path(), ec);
+        fs::rename(staged.staged, target, ec);
+    }
+}
+
 }  // namespace
 
 fs::path Builder::MusicFolder() const { return PlayFolder() / "hdd" / "E" / "TDATA" / "FFFE0000" / "MUSIC"; }
@@ -87,12 +164,9 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
         return false;
     }
 
-    std::string prober = "ffprobe";
-    std::string converter = "ffmpeg";
-    if (!platform->ExeSuffix().empty()) {
-        error = "toolchain.json lists no ffmpeg, which converts the music";
-        return false;
-    }
+    std::string prober;
+    std::string converter;
+    if (!FindMusicPrograms(*this, prober, converter, error)) return false;
 
     const fs::path music = MusicFolder();
     const fs::path staging = music / kStagingName;
@@ -147,36 +221,18 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
             const fs::path staged = staging / (std::to_string(stagedSongs.size()) + ".WMA");
 
             bool ready = false;
-            if (const std::optional<MusicCacheEntry> cached = FindMusicCacheEntry(oldCache, key);
-                cached && cached->size == size && cached->time == time) {
-                const fs::path previous = CachedSongFile(music, cached->file);
-                if (!previous.empty()) {
-                    song.name = cached->name.value_or(song.name);
-                    song.ms = cached->ms;
-                    std::error_code renameError;
-                    fs::rename(previous, staged, renameError);
-                    if (!renameError) {
-                        movedBack.emplace_back(staged, previous);
-                        ++counts.reused;
-                        ready = true;
-                    }
+            if (fs::path previous; FindReusableSong(oldCache, music, key, size, time, song, previous)) {
+                std::error_code renameError;
+                fs::rename(previous, staged, renameError);
+                if (!renameError) {
+                    movedBack.emplace_back(staged, previous);
+                    ++counts.reused;
+                    ready = true;
                 }
             }
             if (!ready) {
-                ProbedSong probed;
-                platform->Run(
-                    ProbeArguments(prober, key), folder, {},
-                    [&probed](const std::string& line) { ParseProbeLine(line, probed); }, &cancel);
-                if (!probed.title.empty()) {
-                    song.name = probed.artist.empty() ? probed.title : probed.artist + " / " + probed.title;
-                }
-                song.ms = DurationMs(probed.duration);
                 std::string lastLine;
-                const int code = platform->Run(
-                    ConvertArguments(converter, key, PathToUtf8(staged)), folder, {},
-                    [&lastLine](const std::string& line) { KeepConvertOutput(line, lastLine); }, &cancel);
-                std::error_code stagedError;
-                if (code == 0 && fs::exists(staged, stagedError)) {
+                if (ProbeAndConvert(*platform, prober, converter, folder, key, staged, cancel, song, lastLine)) {
                     ++counts.converted;
                     ready = true;
                 } else if (cancel) {
@@ -198,16 +254,7 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
         soundtrack.songs = std::move(accepted);
     }
 
-    // Number the soundtracks that kept songs.
-    std::erase_if(soundtracks, [](const Soundtrack& soundtrack) { return soundtrack.songs.empty(); });
-    std::size_t next = 0;
-    for (std::size_t position = 0; position < soundtracks.size(); ++position) {
-        for (std::size_t index = 0; index < soundtracks[position].songs.size(); ++index, ++next) {
-            StagedSong& staged = stagedSongs[next];
-            staged.finalName = SongPath(static_cast<std::uint32_t>(position + 1), static_cast<std::uint32_t>(index));
-            newCache[staged.key]["file"] = staged.finalName;
-        }
-    }
+    NumberSoundtracks(soundtracks, stagedSongs, newCache);
 
     // The old database and cache go first: from here until the new ones are written, the song files
     // do not match them, and a cache that outlived its files would give a later import another
@@ -221,17 +268,8 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
         }
     }
 
-    std::vector<fs::path> oldFolders;
-    for (fs::directory_iterator it(music, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code statusError;
-        if (it->path().filename() != kStagingName && it->is_directory(statusError)) oldFolders.push_back(it->path());
-    }
-    for (const fs::path& old : oldFolders) RemoveTree(old, ec);
-    for (const StagedSong& staged : stagedSongs) {
-        const fs::path target = music / Utf8Path(staged.finalName);
-        fs::create_directories(target.parent_path(), ec);
-        fs::rename(staged.staged, target, ec);
-    }
+    ClearSoundtrackFolders(music);
+    PlaceStagedSongs(music, stagedSongs);
     RemoveTree(staging, ec);
 
     // The cache before the database: a database without its cache would refuse every later import.
