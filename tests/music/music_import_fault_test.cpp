@@ -221,6 +221,23 @@ TEST_F(MusicImportFaultTest, UselessProberOutputGivesTheFileNameAndNoDuration) {
     EXPECT_TRUE(ReadFile(Music() / "ST.DB") == BuildSoundtrackDb({expected}));
 }
 
+// The cache is the launcher's own, but a file on the user's disk: a name in it never leads out of MUSIC.
+TEST_F(MusicImportFaultTest, ACachedFileNameLeadingOutOfMusicIsNotFollowed) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    WriteFile(temp / "outside.WMA", "not the launcher's");
+    nlohmann::json cache = Cache();
+    const std::string outside = PathToUtf8((temp / "outside.WMA").lexically_relative(Music()));
+    ASSERT_TRUE(fs::exists(Music() / Utf8Path(outside)));
+    cache[PathToUtf8(library / "Rock" / "r1.mp3")]["file"] = outside;
+    WriteFile(Music() / "launcher-music.json", cache.dump());
+    logged.clear();
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr("1 converted, 4 kept from last time"));
+    EXPECT_EQ(ReadFile(temp / "outside.WMA"), "not the launcher's");
+    EXPECT_EQ(SongFiles()["r1.mp3"], "wma of Rock/r1.mp3");
+}
+
 TEST_F(MusicImportFaultTest, EverySongFailingStillCompletes) {
     const fs::path library = MakeLibrary();
     ASSERT_TRUE(Import(library)) << error;
