@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Runs the benchmarks on demand (never from the tests): an optimised native build, each figure the
 # median of five runs, against the reference tools measured in the same run.
-#   bench/run.sh [sha] [identify] [download] [process] [zip] [music]     (all of them when none is named)
+#   bench/run.sh [sha] [identify] [adopt] [download] [process] [zip] [package] [tarxz] [music]
+#   (all when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 chosen=("$@")
-[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify download process zip music)
+[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz music)
 wanted() { local name; for name in "${chosen[@]}"; do [ "$name" = "$1" ] && return 0; done; return 1; }
 
 reference_tools=()
 wanted zip && reference_tools+=(libarchive-tools unzip)
+wanted package && reference_tools+=(unzip zip)
 bash cmake/setup.sh "${reference_tools[@]}"
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench zip_bench music_bench helper_child
+cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench zip_bench adopt_bench \
+  package_bench tarxz_bench music_bench helper_child
 bin=build/bench/bench
 work=$(mktemp -d)
 server=
@@ -61,6 +64,47 @@ bench_identify() {
   local times
   times=$(for _ in 1 2 3 4 5; do "$bin/identify_bench" "$work"; done | median)
   printf 'IdentifyGame on a sparse whole-disc image (7.4 GB partition, 6,300 entries, 3 MiB XBE): %.4f s\n' "$times"
+}
+
+# Writing a copy of 1 GiB: adopting the image where no hard link can be made, against dd and cp in
+# the same run. Each run writes its target anew and ends with sync, so the disk is measured, not
+# the page cache; the three take turns, so that a change in the machine's load hits each alike.
+disk_run() {
+  local target=$1
+  shift
+  rm -rf "$target"
+  sync
+  seconds sh -c '"$@" && sync' sh "$@"
+}
+bench_adopt() {
+  data_bin
+  rm -f "$work/dd.times" "$work/cp.times" "$work/adopt.times"
+  for _ in 1 2 3 4 5; do
+    disk_run "$work/dd.bin" dd if="$work/data.bin" of="$work/dd.bin" bs=8M status=none >>"$work/dd.times"
+    disk_run "$work/cp.bin" cp "$work/data.bin" "$work/cp.bin" >>"$work/cp.times"
+    disk_run "$work/adopt" "$bin/adopt_bench" "$work/data.bin" "$work/adopt" >>"$work/adopt.times"
+  done
+  rm -rf "$work/dd.bin" "$work/cp.bin" "$work/adopt"
+  local dd_time cp_time adopt_time wine_adopt
+  dd_time=$(median <"$work/dd.times")
+  cp_time=$(median <"$work/cp.times")
+  adopt_time=$(median <"$work/adopt.times")
+  printf 'copy of 1 GiB to disk, with sync: dd bs=8M %.3f s, cp %.3f s, AdoptGame %.3f s: %.2f x dd'"'"'s rate, %.2f x cp'"'"'s\n' \
+    "$dd_time" "$cp_time" "$adopt_time" "$(ratio "$dd_time" "$adopt_time")" "$(ratio "$cp_time" "$adopt_time")"
+  echo "  each run: dd $(tr '\n' ' ' <"$work/dd.times")| cp $(tr '\n' ' ' <"$work/cp.times")| AdoptGame $(tr '\n' ' ' <"$work/adopt.times")"
+  if have_wine; then
+    windows_build adopt_bench
+    wine_adopt=$(
+      source cmake/wine-session.sh
+      wine_session_start build/windows >/dev/null
+      for _ in 1 2 3 4 5; do
+        disk_run "$work/wine-adopt" build/windows/wine-run.sh build/windows/bench/adopt_bench.exe \
+          "Z:$work/data.bin" "Z:$work/wine-adopt"
+      done | median)
+    rm -rf "$work/wine-adopt"
+    printf 'AdoptGame'"'"'s copy of 1 GiB under Wine, with sync: %.3f s (%.2f x the native dd'"'"'s rate)\n' \
+      "$wine_adopt" "$(ratio "$dd_time" "$wine_adopt")"
+  fi
 }
 
 # A 1 GiB download from the loopback server, without a digest, against curl in the same run; then
@@ -168,6 +212,127 @@ bench_zip() {
   trap cleanup EXIT
 }
 
+# A package build of about 500 MB beside the launcher (BuildPackage: unpack into play/.next, the
+# native helper child as the port, the move into play) against unzip -q of the same package plus
+# cp -a of the result into a play folder, taking turns on the same disk.
+bench_package() {
+  local need=$((3 * 1024 * 1024 * 1024)) free pwork
+  pwork=$(mktemp -d)
+  free=$(df --output=avail -B1 "$pwork" | tail -n 1 | tr -d ' ')
+  if [ "$free" -lt "$need" ]; then
+    echo "package benchmark refused: $(dirname "$pwork") has $((free / 1024 / 1024)) MiB free, it needs 3 GiB"
+    rm -rf "$pwork"
+    return 0
+  fi
+  # Removed on every way out of this function and of the script.
+  trap 'rm -rf "$pwork"; cleanup' EXIT
+  echo "making the package"
+  python3 bench/package_input.py "$pwork/tree" build/bench/bin/helper_child
+  (cd "$pwork/tree" && zip -q -r "$pwork/Velmora2-package.zip" .)
+  rm -rf "$pwork/tree"
+  local entries size
+  entries=$(unzip -Z1 "$pwork/Velmora2-package.zip" | wc -l)
+  size=$(unzip -Zt "$pwork/Velmora2-package.zip" | awk '{print $3}')
+  printf 'package of %s entries, %.2f GB unpacked, %.2f GB packed\n' "$entries" "$(ratio "$size" 1e9)" \
+    "$(ratio "$(stat -c %s "$pwork/Velmora2-package.zip")" 1e9)"
+
+  build_ours() { "$bin/package_bench" "$pwork/ours" >> "$pwork/stages"; }
+  build_reference() { unzip -q "$pwork/Velmora2-package.zip" -d "$pwork/unzipped" && cp -a "$pwork/unzipped/." "$pwork/play"; }
+  mkdir "$pwork/ours"
+  ln "$pwork/Velmora2-package.zip" "$pwork/ours/Velmora2-package.zip"
+  local tool
+  for _ in 1 2 3 4 5; do
+    for tool in reference ours; do
+      rm -rf "$pwork/ours/Velmora2" "$pwork/unzipped" "$pwork/play"
+      mkdir "$pwork/play"
+      sync
+      seconds "build_$tool" >> "$pwork/$tool.times"
+    done
+  done
+  [ -f "$pwork/ours/Velmora2/play/Velmora2.dll" ] || { echo "the package build made no game"; return 1; }
+  local reference ours
+  reference=$(median < "$pwork/reference.times")
+  ours=$(median < "$pwork/ours.times")
+  printf 'package build: unzip -q + cp -a %.3f s, BuildPackage %.3f s: %.2f x the reference'"'"'s speed\n' \
+    "$reference" "$ours" "$(ratio "$reference" "$ours")"
+  local stage
+  for stage in "package unpack" "compile game code" "replace the game"; do
+    printf '  stage %s: median %.3f s\n' "$stage" \
+      "$(awk -v name="$stage" '{ n = $NF; $1 = ""; $NF = ""; gsub(/^ +| +$/, ""); if ($0 == name) print n }' \
+        "$pwork/stages" | median)"
+  done
+  rm -rf "$pwork"
+  trap cleanup EXIT
+}
+
+
+# Extraction of a tar.xz of about 1 GB unpacked, shaped like a compiler's release (xz -T1: one block,
+# as release archives are), against tar -xJf, each into a fresh folder in memory; the two take turns.
+# The archive is made once and kept in build/bench.
+bench_tarxz() {
+  local shm=/dev/shm need=$((3 * 1024 * 1024 * 1024)) free folder
+  for folder in "$shm" build/bench; do
+    free=$(df --output=avail -B1 "$folder" | tail -n 1 | tr -d ' ')
+    if [ "$free" -lt "$need" ]; then
+      echo "tar.xz benchmark refused: $folder has $((free / 1024 / 1024)) MiB free, it needs 3 GiB"
+      return 0
+    fi
+  done
+  local archive=build/bench/tarxz-input.tar.xz twork
+  twork=$(mktemp -d "$shm/tarxz-bench.XXXXXX")
+  trap 'rm -rf "$twork"; cleanup' EXIT
+  if [ ! -f "$archive" ]; then
+    echo "making the tar.xz input (once; it is kept as $archive)"
+    python3 bench/tarxz_input.py "$twork/tree"
+    tar --format=gnu --sort=name -C "$twork/tree" -cf - . | xz -T1 -6 > "$archive.partial"
+    mv "$archive.partial" "$archive"
+    rm -rf "$twork/tree"
+  fi
+  local entries size
+  entries=$(xz -dc "$archive" | tar -tf - | wc -l)
+  size=$(xz --robot -l "$archive" | awk '$1 == "totals" {print $5}')
+  printf 'tar.xz of %s entries, %.2f GB unpacked, %.2f GB packed\n' "$entries" "$(ratio "$size" 1e9)" \
+    "$(ratio "$(stat -c %s "$archive")" 1e9)"
+
+  extract_tar() { tar -xJf "$archive" -C "$1"; }
+  extract_ours() { "$bin/tarxz_bench" "$archive" "$1"; }
+  decode_only() { xz -dc "$archive" > /dev/null; }
+  local tool
+  for _ in 1 2 3 4 5; do
+    for tool in tar ours; do
+      rm -rf "$twork/out"
+      mkdir "$twork/out"
+      seconds "extract_$tool" "$twork/out" >> "$twork/$tool.times"
+    done
+    seconds decode_only >> "$twork/decode.times"
+  done
+  rm -rf "$twork/out"
+  local tar ours decode gb
+  tar=$(median < "$twork/tar.times")
+  ours=$(median < "$twork/ours.times")
+  decode=$(median < "$twork/decode.times")
+  gb=$(ratio "$size" 1e9)
+  printf 'tar.xz extraction: tar -xJf %.3f s (%.2f GB/s), ours %.3f s (%.2f GB/s): %.2f x tar'"'"'s rate; xz -dc alone %.3f s (%.2f of tar'"'"'s time)\n' \
+    "$tar" "$(ratio "$gb" "$tar")" "$ours" "$(ratio "$gb" "$ours")" "$(ratio "$tar" "$ours")" "$decode" \
+    "$(ratio "$decode" "$tar")"
+
+  if have_wine; then
+    windows_build tarxz_bench
+    local wine_time
+    wine_time=$(
+      source cmake/wine-session.sh
+      wine_session_start build/windows >/dev/null
+      for _ in 1 2 3 4 5; do
+        rm -rf "$twork/out"
+        mkdir "$twork/out"
+        seconds build/windows/wine-run.sh build/windows/bench/tarxz_bench.exe "Z:$PWD/$archive" "Z:$twork/out"
+      done | median)
+    printf 'the same under Wine: %.3f s (%.2f GB/s)\n' "$wine_time" "$(ratio "$gb" "$wine_time")"
+  fi
+  rm -rf "$twork"
+  trap cleanup EXIT
+}
+
 # The music import of 200 one-second songs against a bare shell loop of the same ffprobe and ffmpeg
 # command lines on the same folder (median of three, taking turns), and a second import that finds
 # every song unchanged. The import converts one song at a time, as the loop does.
@@ -208,6 +373,6 @@ bench_music() {
     "$(cut -d' ' -f3- "$work/ours.1")"
 }
 
-for name in sha identify download process zip music; do
+for name in sha identify adopt download process zip package tarxz music; do
   if wanted "$name"; then "bench_$name"; fi
 done

@@ -1,5 +1,6 @@
 #include "builder/builder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -30,10 +31,23 @@ std::string Printf(size_t bufferSize, const char* format, Args... args) {
     return text;
 }
 
+// Sleeps until the steady clock has passed now + wait (the deadline saturating), in whole
+// milliseconds and never less than the time left; a system sleep that ends early adds a round.
+void SleepOnSteadyClock(std::chrono::milliseconds wait) {
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    const Clock::time_point now = Clock::now();
+    const auto room = std::chrono::duration_cast<milliseconds>(Clock::time_point::max() - now);
+    const Clock::time_point deadline = wait < room ? now + wait : Clock::time_point::max();
+    for (Clock::time_point at = now; at <= deadline; at = Clock::now()) {
+        std::this_thread::sleep_for(std::max(milliseconds(1), std::chrono::ceil<milliseconds>(deadline - at)));
+    }
+}
+
 }  // namespace
 
 Builder::Builder(const Game& game, const fs::path& baseFolder, Http* http, Platform* platform)
-    : game(game), baseFolder(baseFolder), http(http), platform(platform) {}
+    : sleepFor(SleepOnSteadyClock), game(game), baseFolder(baseFolder), http(http), platform(platform) {}
 
 void Builder::Report(const std::string& title, const std::string& detail, double fraction) {
     if (statusCallback) statusCallback(Status{title, detail, fraction});

@@ -2,9 +2,11 @@
 // The worker object: every long operation's status reports, log lines, timed stages and folders.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -16,6 +18,8 @@
 #include "platform/platform.h"
 
 namespace launcher {
+
+struct GameSource;
 
 struct StageTime {
     std::string name;
@@ -29,6 +33,12 @@ public:
     std::function<void(const Status&)> statusCallback;
     // Runs while the log mutex is held: it must never log.
     std::function<void(const std::string&)> logCallback;
+    // How the package build waits between two tries of a move into the play folder: by default a
+    // sleep until the time has passed on the steady clock. Tests record the waits instead.
+    std::function<void(std::chrono::milliseconds)> sleepFor;
+    // Called at "stamp removed", "target removed" and "moved" with the side folder entry's name
+    // while the new version is moved into place; empty in the product. Tests end the process here.
+    std::function<void(const std::string& point, const std::string& name)> replaceHook;
     std::atomic<bool> cancel{false};
     std::string builtinToolList;
     std::atomic<int> phase{0};
@@ -56,9 +66,15 @@ public:
     std::filesystem::path GameExePath() const;
     bool IsInstalled() const;
 
-    // launcher.json: one string setting; the copy of the game to use, or empty.
+    // launcher.json: one string setting (empty when it is missing or no string); the copy of the
+    // game to use, or empty.
     void SaveSetting(const std::string& key, const std::string& value);
+    std::string ReadStringSetting(const std::string& key);
     std::filesystem::path ChosenGamePath();
+
+    // Makes the identified copy the game's play/assets (in place, a folder link, a hard link or a
+    // copy) and records it as the chosen game. On failure error says why and nothing is recorded.
+    bool AdoptGame(const GameSource& chosen, std::string& error);
 
     // What the window asks between tasks.
     bool GameCodeMissing() const;
@@ -68,12 +84,36 @@ public:
     void WritePlayAtStart(bool on);
     std::filesystem::path ReadMusicFolder();
 
-    // Unpacks the game's package into the side folder (made here) through PackageEntryFilter,
-    // reporting byte progress; error receives the extraction's message.
-    bool UnpackPackageStage(const std::filesystem::path& package, const std::filesystem::path& sideFolder,
-                            std::string& error);
-    // The unpack's status: the fraction of bytes written, or no bar for an empty package.
-    void PackageUnpackProgress(std::uint64_t done, std::uint64_t total);
+    // Makes the game from the port's prebuilt package: beside the launcher or downloaded, unpacked
+    // into play/.next, its code prepared there, then moved over the installed game. On failure
+    // error says why ("cancelled" when stopped before the move).
+    bool BuildPackage(std::string& error);
+    // The package file name for the user's copy of the game, or "" when none is known.
+    std::string PackageForGame();
+
+    // Fills toolchain from the tool list: the one fetched now (which then becomes the cached
+    // toolchain.json), else the cached one, else builtinToolList; with visualStudio, the "msvc" and
+    // "winsdk" tools too. After a fallback error keeps the fetch's failure even on success.
+    bool LoadToolchain(Toolchain& toolchain, std::string& error, bool visualStudio);
+    // The variables the downloaded toolchain runs under (name -> value, UTF-8): the tools first on
+    // PATH, git's safe.directory, and the compiler's folders once the MSVC libraries are there.
+    std::map<std::string, std::string> BuildEnvironment(const Toolchain& toolchain) const;
+    // Runs git (the downloaded one when installed, else whatever "git" the system finds) in the base
+    // folder with the build environment; its lines are logged, captured when capture is given, and
+    // turned into progress. Returns the exit code (-1: not started or stopped); any code but 0 sets
+    // error to "git <command> failed (<code>), see launcher.log".
+    int Git(const std::vector<std::string>& arguments, std::string* capture, std::string& error);
+    // Clones the port's source into source/, or fetches and resets an existing checkout, to the
+    // launcher's version tag (a released launcher) or the tip of the game's branch; then the submodules.
+    bool FetchSource(std::string& error);
+    // Writes the chosen copy's XBEs into source/assets, leaving those already identical untouched.
+    bool WriteXbe(std::string& error);
+
+    // Makes the tool present in ToolDir(id): downloads its files into downloads/<id>, unpacks them
+    // through MapArchivePath (or runs its installers) and then stamps the folder. A folder whose
+    // stamp is the tool's is left as it is, without a request. On failure error says why
+    // ("cancelled" for a stop) and the folder has no stamp.
+    bool InstallTool(const Tool& tool, std::string& error);
 
     // The game's soundtracks: play/hdd/E/TDATA/FFFE0000/MUSIC.
     std::filesystem::path MusicFolder() const;

@@ -32,6 +32,12 @@ bool DownloadPackageStage(Builder& builder, PackageRun& run);
 // The download's byte progress as a status; the description's size is the total.
 void PackageDownloadProgress(Builder& builder, PackageRun& run, std::uint64_t done, std::uint64_t total);
 
+// Unpacks the package into the side folder (made here) through PackageEntryFilter, reporting the
+// bytes written; run.error gets the extraction's message.
+bool UnpackPackageStage(Builder& builder, PackageRun& run);
+// The unpack's status: the fraction of bytes written, or no bar for an empty package.
+void PackageUnpackProgress(Builder& builder, std::uint64_t done, std::uint64_t total);
+
 // Runs the port's executable in the side folder with "--prepare-code", which builds its code for
 // this machine; true when it exits with 0.
 bool PrepareCodeStage(Builder& builder, PackageRun& run);
@@ -42,5 +48,13 @@ void PrepareCodeOutputLine(Builder& builder, PackageRun& run, const std::string&
 // five seconds an estimate of the time left.
 std::string PrepareCodeDetail(std::uint64_t filesDone, std::uint64_t filesTotal, std::uint64_t bytesDone,
                               std::uint64_t bytesTotal, double elapsedSeconds);
+
+// Moves the prepared version from the side folder into the play folder, one top-level entry at a
+// time: a folder replaces the installed folder of its name as a whole, a file the file. The user's
+// folders and the settings files at the top stay behind. An entry that Windows still holds is tried
+// again every second, up to two minutes. The side folder's package.stamp never moves: it goes
+// before the first move (so that a run cut short unpacks again), comes back when nothing moved,
+// and is written into the play folder after a success.
+bool ReplaceGameStage(Builder& builder, PackageRun& run);
 
 }  // namespace launcher

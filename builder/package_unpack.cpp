@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "builder/archive_path.h"
-#include "builder/builder.h"
+#include "builder/package_pipeline.h"
 #include "builder/protected_folders.h"
 #include "builder/zip_extract.h"
 #include "platform/text.h"
@@ -78,18 +78,18 @@ std::string PackageEntryFilter(const std::string& name) {
     return n;
 }
 
-void Builder::PackageUnpackProgress(std::uint64_t done, std::uint64_t total) {
+void PackageUnpackProgress(Builder& builder, std::uint64_t done, std::uint64_t total) {
     const double fraction = total != 0 ? static_cast<double>(done) / static_cast<double>(total) : -1.0;
-    Report(kUnpackTitle, "", fraction);
+    builder.Report(kUnpackTitle, "", fraction);
 }
 
-bool Builder::UnpackPackageStage(const fs::path& package, const fs::path& sideFolder, std::string& error) {
-    Report(kUnpackTitle, "", 0.0);
-    std::error_code ec;
-    fs::create_directories(sideFolder, ec);
+bool UnpackPackageStage(Builder& builder, PackageRun& run) {
+    builder.Report(kUnpackTitle, "", 0.0);
+    fs::create_directories(run.sideFolder, run.ignoredError);
     return ExtractZip(
-        package, sideFolder, PackageEntryFilter,
-        [this](std::uint64_t done, std::uint64_t total) { PackageUnpackProgress(done, total); }, &cancel, error);
+        run.packagePath, run.sideFolder, PackageEntryFilter,
+        [&builder](std::uint64_t done, std::uint64_t total) { PackageUnpackProgress(builder, done, total); },
+        &builder.cancel, run.error);
 }
 
 }  // namespace launcher

@@ -71,6 +71,11 @@ bool LoadFile(const fs::path& file, std::string& text) {
 
 void Builder::SaveSetting(const std::string& key, const std::string& value) { WriteSetting(*this, key, value); }
 
+std::string Builder::ReadStringSetting(const std::string& key) {
+    const Json value = ReadSetting(*this, key.c_str());
+    return value.is_string() ? value.get<std::string>() : "";
+}
+
 void Builder::WritePlayAtStart(bool on) { WriteSetting(*this, "play_at_start", on); }
 
 fs::path Builder::ChosenGamePath() {
@@ -92,10 +97,7 @@ bool Builder::GameCodeMissing() const {
     return !fs::exists(PlayFolder() / fs::path(game.exe + ".dll"), ec);
 }
 
-std::string Builder::BuiltVersion() {
-    const Json value = ReadSetting(*this, "built");
-    return value.is_string() ? value.get<std::string>() : "";
-}
+std::string Builder::BuiltVersion() { return ReadStringSetting("built"); }
 
 bool Builder::StartGame(std::string& error) { return platform->Start(GameExePath(), PlayFolder(), error); }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The tool list: the outside tools a build from source needs.
+// The tool list: the outside tools a build from source needs, read from the list's JSON text.
 
 #include <cstdint>
 #include <string>
@@ -26,11 +26,30 @@ struct Tool {
     std::int32_t strip = 0;
     std::vector<std::string> keep;
     bool optional = false;
+
+    // The bytes of files and cabs together.
+    std::uint64_t DownloadSize() const;
 };
 
 struct Toolchain {
     std::vector<Tool> tools;  // in list order
     std::string sdkVersion;
 };
+
+// Appends the "tools" entries of a tool list to toolchain. A text that is not a list, or holds a
+// value of an unexpected type anywhere in "tools", appends nothing; a tool that lacks its id, url or
+// digest, or whose id or file name is unsafe, stops the reading there, the tools before it kept.
+bool ReadToolchain(const std::string& text, Toolchain& toolchain, std::string& error);
+
+// Every "%" followed by two hexadecimal digits becomes the byte they give; all else is copied.
+std::string PercentDecode(const std::string& text);
+
+// True for a name that can be used as one folder or file name below a folder of ours: printable
+// ASCII, no separator, not "." and safe by IsSafeRelativePath. Tool ids and the names of downloaded
+// files come from the network and become paths, so each must pass.
+bool IsSafeToolName(const std::string& name);
+
+// The list compiled into the launcher, the last resort when none can be fetched or was cached.
+const std::string& BuiltinToolListText();
 
 }  // namespace launcher

@@ -1,4 +1,5 @@
 // The music import: the user's music folder becomes the game's Xbox custom soundtracks.
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "builder/archive_path.h"
@@ -78,15 +79,27 @@ bool FindReusableSong(const MusicCache& cache, const fs::path& music, const std:
     return true;
 }
 
-// The programs to run: Debian's by name where programs have no suffix, else those of the ffmpeg tool.
+// The programs to run: Debian's by name where programs have no suffix, else those of the ffmpeg tool
+// of the tool list, installed first when its stamp is not there.
 bool FindMusicPrograms(Builder& builder, std::string& prober, std::string& converter, std::string& error) {
-    if (builder.platform->ExeSuffix().empty()) {
+    const std::string suffix = builder.platform->ExeSuffix();
+    if (suffix.empty()) {
         prober = "ffprobe";
         converter = "ffmpeg";
         return true;
     }
-    error = "toolchain.json lists no ffmpeg, which converts the music";
-    return false;
+    if (!builder.LoadToolchain(builder.toolchain, error, false)) return false;
+    const auto& tools = builder.toolchain.tools;
+    const auto ffmpeg = std::find_if(tools.begin(), tools.end(), [](const Tool& tool) { return tool.id == "ffmpeg"; });
+    if (ffmpeg == tools.end()) {
+        error = "toolchain.json lists no ffmpeg, which converts the music";
+        return false;
+    }
+    if (!builder.InstallTool(*ffmpeg, error)) return false;
+    const fs::path bin = builder.ToolDir("ffmpeg") / "bin";
+    prober = PathToUtf8(bin / ("ffprobe" + suffix));
+    converter = PathToUtf8(bin / ("ffmpeg" + suffix));
+    return true;
 }
 
 // Probes the song for its name and duration, then converts it to staged. False when no converted file

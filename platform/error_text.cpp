@@ -18,6 +18,11 @@ std::string Trimmed(std::string text) {
 
 }  // namespace
 
+std::string ErrorCodeText(const std::error_code& ec) {
+    if (ec.category() == std::system_category()) return SystemErrorText(static_cast<std::uint32_t>(ec.value()));
+    return Trimmed(ec.message());
+}
+
 std::string ComposeErrorText(const std::string& message, std::uint32_t code, const std::string& systemText) {
     const std::string text = Trimmed(systemText);
     std::string result = message + " (" + std::to_string(code);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <system_error>
 
 namespace launcher {
 
@@ -12,6 +13,11 @@ std::string ComposeErrorText(const std::string& message, std::uint32_t code, con
 // The system's own words for an error code (a Win32 code on Windows, an errno value elsewhere),
 // without trailing line breaks and blanks; empty when the system has none.
 std::string SystemErrorText(std::uint32_t code);
+
+// The system's own words for an error code the standard library or our file helpers report: a
+// code of the system's category through SystemErrorText, as every other failed system call words
+// it, any other through its category.
+std::string ErrorCodeText(const std::error_code& ec);
 
 #ifdef _WIN32
 // Reads the calling thread's last error first, so call it right after the failing call. When the

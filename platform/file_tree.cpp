@@ -42,12 +42,6 @@ bool RemoveEntry(const fs::path& path, std::error_code& ec) {
 
 #endif
 
-// A real folder, not a link to one.
-bool IsRealFolder(const fs::path& path) {
-    std::error_code ec;
-    return !IsLink(path) && fs::is_directory(fs::symlink_status(path, ec));
-}
-
 }  // namespace
 
 bool IsLink(const fs::path& path) {
@@ -58,6 +52,11 @@ bool IsLink(const fs::path& path) {
     std::error_code ec;
     return fs::is_symlink(fs::symlink_status(path, ec));
 #endif
+}
+
+bool IsRealFolder(const fs::path& path) {
+    std::error_code ec;
+    return !IsLink(path) && fs::is_directory(fs::symlink_status(path, ec));
 }
 
 bool RemoveTree(const fs::path& path, std::error_code& ec) {

@@ -12,6 +12,9 @@ namespace launcher {
 // A symbolic link, a junction or any other reparse point.
 bool IsLink(const std::filesystem::path& path);
 
+// A real folder, not a link to one (nor a file).
+bool IsRealFolder(const std::filesystem::path& path);
+
 // Removes what stands at path: a link as a link, a file as a file, a folder with all it holds.
 // Nothing at path counts as removed. On failure ec tells the first error met.
 bool RemoveTree(const std::filesystem::path& path, std::error_code& ec);

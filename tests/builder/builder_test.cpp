@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 #include <thread>
 
@@ -166,6 +167,15 @@ TEST_F(BuilderTest, TimingGivesEachStageItsShare) {
     EXPECT_THAT(LoggedTexts(),
                 testing::ElementsAre("timing: 3 stages, 1370.8 s in all", "timing:      83.4 s   6.1%  tool llvm",
                                      "timing:      52.9 s   3.9%  game source", "timing:    1234.5 s  90.1%  install"));
+}
+
+// The wait between two tries of a move ends only once its time has passed on the steady clock.
+TEST_F(BuilderTest, TheDefaultWaitLastsItsTime) {
+    ASSERT_TRUE(builder->sleepFor);
+    EXPECT_FALSE(builder->replaceHook);
+    const auto start = std::chrono::steady_clock::now();
+    builder->sleepFor(std::chrono::milliseconds(30));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
 }
 
 TEST_F(BuilderTest, Folders) {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "builder/archive_path.h"
-#include "builder/builder.h"
+#include "builder/package_pipeline.h"
 #include "platform/text.h"
 #include "tests/builder/zip_fixture.h"
 #include "tests/support/case_name.h"
@@ -25,6 +25,8 @@ protected:
         game.package = "Velmora2-win64.zip";
         builder = std::make_unique<Builder>(game, base, http.get(), platform.get());
         builder->statusCallback = [this](const Status& status) { statuses.push_back(status); };
+        run.packagePath = ZipFixture("package.zip");
+        run.sideFolder = side;
     }
 
     test::TempFolder temp;
@@ -34,14 +36,14 @@ protected:
     std::unique_ptr<Http> http = MakeHttp();
     Game game;
     std::unique_ptr<Builder> builder;
+    PackageRun run;
     std::vector<Status> statuses;
-    std::string error;
 };
 
 // The package holds every spelling of the user's folders, of the build's work files and of
 // top-level settings, with '/' and with '\', beside the names that only look like them.
 TEST_F(UnpackPackageStageTest, UnpacksOnlyWhatIsNotTheUsers) {
-    ASSERT_TRUE(builder->UnpackPackageStage(ZipFixture("package.zip"), side, error)) << error;
+    ASSERT_TRUE(UnpackPackageStage(*builder, run)) << run.error;
     EXPECT_THAT(test::TreeOf(side), ElementsAre(".toml", "bin/", "bin/game.dll", "compiler/", "compiler/cache.bin",
                                                 "docs/", "docs/settings.toml", "hdd", "hddx/", "hddx/y"));
     EXPECT_EQ(test::ReadFile(side / "hdd"), "unpacked from ./hdd");  // the later of the two
@@ -49,7 +51,7 @@ TEST_F(UnpackPackageStageTest, UnpacksOnlyWhatIsNotTheUsers) {
 }
 
 TEST_F(UnpackPackageStageTest, ReportsTheStartThenTheFractionOfBytesWritten) {
-    ASSERT_TRUE(builder->UnpackPackageStage(ZipFixture("package.zip"), side, error)) << error;
+    ASSERT_TRUE(UnpackPackageStage(*builder, run)) << run.error;
     ASSERT_EQ(statuses.size(), 1u + 7u);  // the start, then one report for each file written
     EXPECT_EQ(statuses[0].title, kTitle);
     EXPECT_EQ(statuses[0].detail, "");
@@ -64,8 +66,8 @@ TEST_F(UnpackPackageStageTest, ReportsTheStartThenTheFractionOfBytesWritten) {
 }
 
 TEST_F(UnpackPackageStageTest, AnEmptyPackageShowsNoBar) {
-    builder->PackageUnpackProgress(0, 0);
-    builder->PackageUnpackProgress(3, 4);
+    PackageUnpackProgress(*builder, 0, 0);
+    PackageUnpackProgress(*builder, 3, 4);
     ASSERT_EQ(statuses.size(), 2u);
     EXPECT_EQ(statuses[0].fraction, -1.0);
     EXPECT_EQ(statuses[1].fraction, 0.75);
@@ -82,9 +84,10 @@ class UnpackFailureTest : public UnpackPackageStageTest, public testing::WithPar
 
 TEST_P(UnpackFailureTest, PassesTheExtractionsTextOn) {
     const fs::path package = ZipFixture(GetParam().package);
+    run.packagePath = package;
     builder->cancel = GetParam().cancelled;
-    error = "earlier text";
-    EXPECT_FALSE(builder->UnpackPackageStage(package, side, error));
+    run.error = "earlier text";
+    EXPECT_FALSE(UnpackPackageStage(*builder, run));
     std::string expected;
     if (GetParam().cancelled) {
         expected = "cancelled";
@@ -93,7 +96,7 @@ TEST_P(UnpackFailureTest, PassesTheExtractionsTextOn) {
     } else {
         expected = "cannot write " + PathToUtf8(JoinPath(side, "data.txt")) + " from " + PathToUtf8(package);
     }
-    EXPECT_EQ(error, expected);
+    EXPECT_EQ(run.error, expected);
     EXPECT_TRUE(fs::is_directory(side));
 }
 

@@ -141,17 +141,19 @@ TEST_F(SettingsTest, TwoThreadsWritingDifferentKeysLoseNothing) {
             if (builder->ChosenGamePath() != fs::path("/games/velmora")) ++unreadable;
         }
     });
+    // Every write reaches the disk before it replaces the file, so each takes milliseconds: a
+    // thousand apiece overlap more than enough for an unguarded read-modify-write to lose one.
     std::thread music([&] {
-        for (int i = 0; i < 10000; ++i) builder->SaveSetting("music", "/music/" + std::to_string(i));
+        for (int i = 0; i < 1000; ++i) builder->SaveSetting("music", "/music/" + std::to_string(i));
     });
     std::thread play([&] {
-        for (int i = 0; i < 10000; ++i) builder->WritePlayAtStart(i % 2 == 0);
+        for (int i = 0; i < 1000; ++i) builder->WritePlayAtStart(i % 2 == 0);
     });
     music.join();
     play.join();
     writing = false;
     reader.join();
-    EXPECT_EQ(Settings(), (Json{{"game", "/games/velmora"}, {"music", "/music/9999"}, {"play_at_start", false}}));
+    EXPECT_EQ(Settings(), (Json{{"game", "/games/velmora"}, {"music", "/music/999"}, {"play_at_start", false}}));
     EXPECT_EQ(unreadable, 0);
     EXPECT_FALSE(fs::exists(base / "launcher.json.partial"));
 }

@@ -115,11 +115,13 @@ TEST_F(MusicImportFaultTest, AStopEndsARunningConversion) {
     std::atomic<bool> done{false};
     std::thread stopper([&] {
         // Once the converter is running on the sleeping song.
+        const std::string sleeping = "ffmpeg " + PathToUtf8(library / "Jazz" / "j1.flac");
         while (!done) {
-            const std::string runs = ReadFile(temp / "runs.txt");
-            if (runs.find("ffmpeg " + PathToUtf8(library / "Jazz" / "j1.flac")) != std::string::npos) {
-                builder->cancel = true;
-                return;
+            for (const std::string& run : TakeRuns()) {
+                if (run == sleeping) {
+                    builder->cancel = true;
+                    return;
+                }
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }

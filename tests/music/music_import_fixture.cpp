@@ -2,7 +2,9 @@
 
 #include <fstream>
 
+#include "game/game.h"
 #include "platform/text.h"
+#include "tests/support/fake_tools.h"
 #include "tests/support/loopback.h"
 #include "tests/support/test_paths.h"
 
@@ -11,11 +13,13 @@ namespace fs = std::filesystem;
 namespace launcher::test {
 
 void MusicImportTest::SetUp() {
-    game.title = "Velmora";
-    game.shortName = game.exe = "Velmora2";
+    std::string gameError;
+    ASSERT_TRUE(ReadGame(BuiltinGameText(), game, gameError)) << gameError;
     savedPath_ = platform->GetEnv("PATH");
     SetTestEnv("HELPER_RUNS", PathToUtf8(temp / "runs.txt"));
-    builder = std::make_unique<Builder>(game, temp / "base", nullptr, platform.get());
+    host = std::make_unique<CodeHost>();
+    builder = std::make_unique<Builder>(game, temp / "base", &host->http(), platform.get());
+    if (!RealTools()) PublishToolList(true);
     builder->statusCallback = [this](const Status& status) {
         statuses.push_back(status);
         if (onStatus) onStatus(status);
@@ -54,9 +58,26 @@ void MusicImportTest::AddFakeSong(const fs::path& song, const std::string& probe
 void MusicImportTest::UseFakeTools() {
     if (!RealTools()) return;
     const fs::path fakes = temp / "fakes";
-    fs::create_directories(fakes);
-    for (const char* name : {"ffprobe", "ffmpeg"}) fs::copy_file(HelperChildPath(), fakes / name);
+    for (const char* name : {"ffprobe", "ffmpeg"}) PlaceFakeTool(fakes / name);
     SetTestEnv("PATH", PathToUtf8(fakes) + platform->PathListSeparator() + savedPath_);
+}
+
+void MusicImportTest::PublishToolList(bool withFfmpeg) {
+    nlohmann::json tools = nlohmann::json::array();
+    tools.push_back({{"id", "cmake"},
+                     {"url", host->SiteUrl("absent/cmake.zip")},
+                     {"sha256", std::string(64, '0')},
+                     {"size", 1000}});
+    if (withFfmpeg) {
+        const nlohmann::json description = nlohmann::json::parse(ReadFile(FixtureFolder() / "ffmpeg-tool.json"));
+        host->PublishSiteFile("tools/ffmpeg.zip", ReadFile(FixtureFolder() / "ffmpeg-tool.zip"));
+        tools.push_back({{"id", "ffmpeg"},
+                         {"title", "FFmpeg"},
+                         {"url", host->SiteUrl("tools/ffmpeg.zip")},
+                         {"sha256", description.at("sha256")},
+                         {"size", description.at("size")}});
+    }
+    host->PublishAt(game.toolchain, nlohmann::json{{"tools", tools}}.dump());
 }
 
 bool MusicImportTest::RealTools() {
@@ -86,9 +107,15 @@ nlohmann::json MusicImportTest::Cache() const {
 }
 
 std::vector<std::string> MusicImportTest::TakeRuns() {
-    const std::vector<std::string> all = ReadLines(temp / "runs.txt");
-    std::vector<std::string> fresh(all.begin() + static_cast<std::ptrdiff_t>(std::min(runsTaken_, all.size())),
-                                   all.end());
+    const std::vector<ToolRun> all = ReadToolRuns(temp / "runs.txt");
+    std::vector<std::string> fresh;
+    for (size_t i = std::min(runsTaken_, all.size()); i < all.size(); ++i) {
+        const ToolRun& run = all[i];
+        const std::string program = PathToUtf8(Utf8Path(run.program).stem());
+        // The song is ffprobe's last argument and ffmpeg's sixth.
+        const size_t song = program == "ffmpeg" ? 5 : run.arguments.size() - 1;
+        fresh.push_back(program + " " + (song < run.arguments.size() ? run.arguments[song] : "?"));
+    }
     runsTaken_ = all.size();
     return fresh;
 }

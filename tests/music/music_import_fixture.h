@@ -44,8 +44,10 @@ protected:
     // Every file under MUSIC by its '/'-separated relative path, with its bytes.
     std::map<std::string, std::string> MusicFiles() const;
     nlohmann::json Cache() const;
-    // The lines the fakes appended to HELPER_RUNS since the last call.
+    // The fakes' runs since the last call, each as its program's name, a blank and the song.
     std::vector<std::string> TakeRuns();
+    // On Windows: the tool list of this test's code host, with the ffmpeg tool or without it.
+    void PublishToolList(bool withFfmpeg);
     // The log lines of the import itself (those beginning "music: ").
     std::vector<std::string> MusicLog() const;
     static std::filesystem::path Join(const std::filesystem::path& root, const nlohmann::json& components);

@@ -229,6 +229,17 @@ TEST_F(MusicImportTest, AFileNameThatIsNotUtf8IsImported) {
 }
 #endif
 
+#ifdef _WIN32
+TEST_F(MusicImportTest, AToolListWithoutFfmpegIsRefused) {
+    PublishToolList(false);
+    EXPECT_FALSE(Import(FixtureLibrary()));
+    EXPECT_EQ(error, "toolchain.json lists no ffmpeg, which converts the music");
+    EXPECT_EQ(result, "untouched");
+    EXPECT_FALSE(fs::exists(Music()));
+    EXPECT_FALSE(fs::exists(temp / "base" / "tools" / "ffmpeg"));
+}
+#endif
+
 struct GuardCase {
     const char* name;
     std::function<fs::path(const fs::path& temp, const fs::path& music)> prepare;  // gives the folder to import

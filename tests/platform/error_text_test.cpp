@@ -36,6 +36,15 @@ INSTANTIATE_TEST_SUITE_P(
                     ComposeCase{"code_is_unsigned", 0x80070005u, "x", "Could not start the game (2147942405: x)"}),
     test::CaseName());
 
+// A system code is worded as every failed system call is; the others by their category.
+TEST(ErrorCodeTextTest, WordsBothCategories) {
+    EXPECT_EQ(ErrorCodeText(std::error_code(5, std::system_category())), SystemErrorText(5));
+    EXPECT_FALSE(SystemErrorText(5).empty());
+    const std::error_code missing = std::make_error_code(std::errc::no_such_file_or_directory);
+    EXPECT_EQ(ErrorCodeText(missing), missing.message());
+    EXPECT_FALSE(missing.message().empty());
+}
+
 #ifdef _WIN32
 
 // The system's words differ between Windows and Wine: only the structure is compared.

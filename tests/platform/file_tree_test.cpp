@@ -57,6 +57,10 @@ TEST(FileTreeTest, TellsALinkFromARealFolder) {
     EXPECT_FALSE(IsLink(fixture / "tree/inner"));
     EXPECT_FALSE(IsLink(fixture / "tree/top.txt"));
     EXPECT_FALSE(IsLink(fixture / "tree/missing"));
+    EXPECT_FALSE(IsRealFolder(fixture / "tree/link"));
+    EXPECT_TRUE(IsRealFolder(fixture / "tree/inner"));
+    EXPECT_FALSE(IsRealFolder(fixture / "tree/top.txt"));
+    EXPECT_FALSE(IsRealFolder(fixture / "tree/missing"));
 }
 
 TEST(FileTreeTest, RemovingATreeTakesTheLinkButNothingBehindIt) {

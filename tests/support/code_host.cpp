@@ -44,10 +44,15 @@ fs::path PackageFixtureDescriptionPath() {
     return path += ".json";
 }
 
-CodeHost::CodeHost() : id_(TestNameForPath() + "-" + RandomSuffix()), folder_(LoopbackFolder() / "site" / id_) {
+CodeHost::CodeHost()
+    : id_(TestNameForPath() + "-" + RandomSuffix()),
+      folder_(LoopbackFolder() / "site" / id_),
+      prefixes_{{"https://github.com/", "web/"},
+                {"https://api.github.com", "api"},
+                {"https://raw.githubusercontent.com/", "raw/"},
+                {"https://aka.ms/", "aka/"}} {
     fs::create_directories(folder_);
-    http_.Map("https://github.com/", LoopbackUrl("http", "/site/" + id_ + "/web/"));
-    http_.Map("https://api.github.com", LoopbackUrl("http", "/site/" + id_ + "/api"));
+    for (const auto& [prefix, path] : prefixes_) http_.Map(prefix, SiteUrl(path));
 }
 
 CodeHost::~CodeHost() {
@@ -74,6 +79,22 @@ void CodeHost::PublishPackage(const std::string& repo, const std::string& tag) {
     fs::copy_file(PackageFixturePath(), release / kPackageFixtureName, fs::copy_options::overwrite_existing);
     fs::copy_file(PackageFixtureDescriptionPath(), release / (std::string(kPackageFixtureName) + ".json"),
                   fs::copy_options::overwrite_existing);
+}
+
+void CodeHost::PublishAt(const std::string& url, const std::string& bytes) {
+    for (const auto& [prefix, path] : prefixes_) {
+        if (url.rfind(prefix, 0) == 0) {
+            PublishSiteFile(path + url.substr(prefix.size()), bytes);
+            return;
+        }
+    }
+    ADD_FAILURE() << url << " is not an address this host serves";
+}
+
+std::string CodeHost::SiteUrl(const std::string& path) const { return LoopbackUrl("http", "/site/" + id_ + "/" + path); }
+
+void CodeHost::PublishSiteFile(const std::string& path, const std::string& bytes) {
+    WriteFile(folder_ / Utf8Path(path), bytes);
 }
 
 fs::path CodeHost::ReleaseFolder(const std::string& repo, const std::string& tag) const {

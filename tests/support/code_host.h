@@ -2,9 +2,11 @@
 // One test's own stand-in for the code host, served by the loopback server from its /site/ tree.
 //
 // A CodeHost is the folder LoopbackFolder()/site/<test name>-<random>/ (removed again when the
-// CodeHost ends) and a RewritingHttp that maps the host's two prefixes onto it:
-//   "https://github.com/"    -> /site/<id>/web/   releases' files: web/OWNER/NAME/releases/download/TAG/FILE
-//   "https://api.github.com" -> /site/<id>/api    the REST answers: api/repos/OWNER/NAME/releases/latest
+// CodeHost ends) and a RewritingHttp that maps the outside prefixes the launcher asks onto it:
+//   "https://github.com/"                -> /site/<id>/web/   releases' files: web/OWNER/NAME/releases/download/TAG/FILE
+//   "https://api.github.com"             -> /site/<id>/api    the REST answers: api/repos/OWNER/NAME/releases/latest
+//   "https://raw.githubusercontent.com/" -> /site/<id>/raw/   repositories' files, the tool list among them
+//   "https://aka.ms/"                    -> /site/<id>/aka/   short links, the Visual Studio channel's among them
 // so that LatestRelease, FetchText and Download run unchanged on the real clients, and tests that
 // run in parallel share no file. Other hosts a test needs are added to http() with Map.
 //
@@ -13,6 +15,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/rewriting_http.h"
 
@@ -47,12 +51,18 @@ public:
                             const std::string& bytes);
     // The package fixture and its description under the release tag.
     void PublishPackage(const std::string& repo, const std::string& tag);
+    // Bytes at an outside address that begins with one of the prefixes above.
+    void PublishAt(const std::string& url, const std::string& bytes);
+    // The loopback address of a file path/to/file in this host's folder, and the publishing of one.
+    std::string SiteUrl(const std::string& path) const;
+    void PublishSiteFile(const std::string& path, const std::string& bytes);
 
 private:
     std::filesystem::path ReleaseFolder(const std::string& repo, const std::string& tag) const;
 
     std::string id_;
     std::filesystem::path folder_;
+    std::vector<std::pair<std::string, std::string>> prefixes_;  // outside prefix -> folder below folder_
     RewritingHttp http_;
 };
 

@@ -5,7 +5,9 @@
 // Under another name (a copy as msiexec.exe, say) it is a stub of that tool: it does only the above,
 // whatever its arguments. Such a copy is the fake port when it is started with the single argument
 // --prepare-code and finds fakeport.txt beside itself: after the record it follows that script
-// (RunScript below). Under its own name, arguments are steps, done in order:
+// (RunScript below). A copy named git is the fake git (FakeGit below); copies named ffprobe and
+// ffmpeg are the music import's (FakeFfprobe and FakeFfmpeg below). Under its own name,
+// arguments are steps, done in order:
 //   --out TEXT            writes TEXT to standard output; \r, \n and \\ in it stand for CR, LF, '\'
 //   --err TEXT            the same on standard error
 //   --sleep MS            waits MS milliseconds
@@ -17,6 +19,7 @@
 //   --exit N              ends at once with exit code N (decimal, or hexadecimal after 0x)
 //   --raise N             (not Windows) ends itself with signal N
 //   --trust-certificate F (Windows) adds the certificate file F to the machine's trusted roots
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -30,7 +33,6 @@
 #include "platform/executable_path.h"
 #include "platform/quote_arg.h"
 #include "platform/text.h"
-#include "tests/support/fake_music_tools.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -224,14 +226,237 @@ int RunScript(const std::filesystem::path& script) {
     return 0;
 }
 
+// What the fake tools share. HELPER_TOOL_SLEEP=MS: a wait of MS milliseconds before each line a
+// tool prints and before it ends, so that a test can stop it while it runs.
+void ToolSleep() {
+    std::string milliseconds;
+    if (Environment("HELPER_TOOL_SLEEP", milliseconds) && !milliseconds.empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(milliseconds.c_str())));
+    }
+}
+
+void ToolLine(std::FILE* stream, const std::string& text) {
+    ToolSleep();
+    Write(stream, text);
+}
+
+int ToolEnd(int code) {
+    ToolSleep();
+    return code;
+}
+
+// HELPER_RUNS=<file>: each run appends one line to the file: the program as it was started, each
+// argument and the working folder, separated by tabs.
+void AppendRun(const std::string& program, const std::vector<std::string>& args) {
+    std::string runs;
+    if (!Environment("HELPER_RUNS", runs) || runs.empty()) return;
+    std::error_code ec;
+    std::string line = program;
+    for (const std::string& field : args) {
+        line += '\t';
+        line += field;
+    }
+    line += '\t';
+    line += launcher::PathToUtf8(std::filesystem::current_path(ec));
+    line += '\n';
+    std::ofstream out(launcher::Utf8Path(runs), std::ios::binary | std::ios::app);
+    out << line;
+}
+
+// The first line of a file, without its line end; empty when it cannot be read.
+std::string FirstLine(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+void WriteText(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// The fake git. A repository is a folder holding a file "tip", its newest commit (any text). A
+// checkout is a folder whose .git folder holds "head" and "origin" (commit texts) and "repo" (the
+// repository's path). Leading "-C DIR" pairs name the folder a command works in, as in git:
+//   clone ... REPO DEST   makes DEST/.git with REPO's tip as head and origin, printing two progress
+//                         lines on standard error; 128 when REPO has no tip or DEST is not empty
+//   fetch ...             origin := REPO's tip (128 when it is gone)
+//   reset ...             head := origin
+//   rev-parse HEAD        prints head; rev-parse of anything else prints origin
+//   submodule ...         does nothing
+//   config --get KEY      prints KEY's value from GIT_CONFIG_COUNT and GIT_CONFIG_KEY_n /
+//                         GIT_CONFIG_VALUE_n, the last one winning; 1 when none gives it
+// HELPER_GIT_FAIL=COMMAND makes that command fail with 128; any other command fails with 1.
+int FakeGit(const std::string& program, const std::vector<std::string>& args) {
+    AppendRun(program, args);
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path folder = fs::current_path(ec);
+    size_t i = 0;
+    for (; i + 1 < args.size() && args[i] == "-C"; i += 2) folder /= launcher::Utf8Path(args[i + 1]);
+    const std::string command = i < args.size() ? args[i] : "";
+    const std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(std::min(i + 1, args.size())),
+                                        args.end());
+    std::string failing;
+    if (!command.empty() && Environment("HELPER_GIT_FAIL", failing) && failing == command) {
+        ToolLine(stderr, "fatal: " + command + " failed on purpose\n");
+        return ToolEnd(128);
+    }
+    const fs::path git = folder / ".git";
+    if (command == "clone" && rest.size() >= 2) {
+        const std::string& repo = rest[rest.size() - 2];
+        const fs::path repoFolder = folder / launcher::Utf8Path(repo);
+        const fs::path destination = folder / launcher::Utf8Path(rest.back());
+        if (!fs::is_regular_file(repoFolder / "tip", ec)) {
+            ToolLine(stderr, "fatal: repository '" + repo + "' does not exist\n");
+            return ToolEnd(128);
+        }
+        if (fs::exists(destination, ec) && !fs::is_empty(destination, ec)) {
+            ToolLine(stderr,
+                     "fatal: destination path '" + rest.back() + "' already exists and is not an empty directory.\n");
+            return ToolEnd(128);
+        }
+        const std::string tip = FirstLine(repoFolder / "tip");
+        fs::create_directories(destination / ".git", ec);
+        WriteText(destination / ".git" / "head", tip);
+        WriteText(destination / ".git" / "origin", tip);
+        WriteText(destination / ".git" / "repo", launcher::PathToUtf8(repoFolder));
+        ToolLine(stderr, "Receiving objects:  50% (1/2)\r");
+        ToolLine(stderr, "Receiving objects: 100% (2/2), done.\n");
+        return ToolEnd(0);
+    }
+    if (command == "config") {
+        if (rest.size() != 2 || rest[0] != "--get") return ToolEnd(1);
+        std::string count;
+        Environment("GIT_CONFIG_COUNT", count);
+        std::string value;
+        bool found = false;
+        for (long n = 0; n < std::atol(count.c_str()); ++n) {
+            std::string key;
+            std::string candidate;
+            if (Environment(("GIT_CONFIG_KEY_" + std::to_string(n)).c_str(), key) && key == rest[1] &&
+                Environment(("GIT_CONFIG_VALUE_" + std::to_string(n)).c_str(), candidate)) {
+                value = candidate;
+                found = true;
+            }
+        }
+        if (found) ToolLine(stdout, value + "\n");
+        return ToolEnd(found ? 0 : 1);
+    }
+    if (command == "submodule") return ToolEnd(0);
+    if (command == "fetch" || command == "reset" || command == "rev-parse") {
+        if (!fs::is_directory(git, ec)) {
+            ToolLine(stderr, "fatal: not a git repository: " + launcher::PathToUtf8(folder) + "\n");
+            return ToolEnd(128);
+        }
+        if (command == "fetch") {
+            const std::string repo = FirstLine(git / "repo");
+            const fs::path tip = launcher::Utf8Path(repo) / "tip";
+            if (repo.empty() || !fs::is_regular_file(tip, ec)) {
+                ToolLine(stderr, "fatal: '" + repo + "' does not appear to be a git repository\n");
+                return ToolEnd(128);
+            }
+            WriteText(git / "origin", FirstLine(tip));
+        } else if (command == "reset") {
+            WriteText(git / "head", FirstLine(git / "origin"));
+        } else {
+            const bool head = !rest.empty() && rest[0] == "HEAD";
+            ToolLine(stdout, FirstLine(git / (head ? "head" : "origin")) + "\n");
+        }
+        return ToolEnd(0);
+    }
+    ToolLine(stderr, "git: '" + command + "' is not a git command.\n");
+    return ToolEnd(1);
+}
+
+// The music import's command lines; an empty entry stands for a path (the song, or ffmpeg's output).
+const std::vector<std::string> kProbeArguments{"-v",
+                                               "error",
+                                               "-select_streams",
+                                               "a",
+                                               "-show_entries",
+                                               "format=duration:format_tags=title,artist:stream_tags=title,artist",
+                                               "-of",
+                                               "default=noprint_wrappers=1",
+                                               ""};
+const std::vector<std::string> kConvertArguments{"-nostdin",      "-y",   "-v",   "error", "-i",  "",      "-vn",
+                                                 "-map_metadata", "-1",   "-ac",  "2",     "-ar", "44100", "-c:a",
+                                                 "wmav2",         "-b:a", "160k", ""};
+
+// Where args first differ from the expected list, or "" when they fit it.
+std::string ArgumentDifference(const std::vector<std::string>& args, const std::vector<std::string>& expected) {
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (i >= args.size()) return "argument " + std::to_string(i + 1) + " is missing";
+        if (expected[i].empty() ? args[i].empty() : args[i] != expected[i]) {
+            return "argument " + std::to_string(i + 1) + " is \"" + args[i] + "\", not \"" +
+                   (expected[i].empty() ? "a path" : expected[i]) + "\"";
+        }
+    }
+    if (args.size() > expected.size()) return "argument " + std::to_string(expected.size() + 1) + " is one too many";
+    return "";
+}
+
+bool ReadSideFile(const std::string& song, const char* suffix, std::string& text) {
+    std::ifstream in(launcher::Utf8Path(song + suffix), std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// The fake ffprobe: any command line but the import's exits 2 naming the difference; otherwise it
+// prints the lines of <song>.probe (exit 1 without one).
+int FakeFfprobe(const std::string& program, const std::vector<std::string>& args) {
+    AppendRun(program, args);
+    if (const std::string difference = ArgumentDifference(args, kProbeArguments); !difference.empty()) {
+        Write(stderr, "fake ffprobe: " + difference + "\n");
+        return 2;
+    }
+    std::string lines;
+    if (!ReadSideFile(args.back(), ".probe", lines)) {
+        Write(stderr, args.back() + ": no .probe beside it\n");
+        return 1;
+    }
+    Write(stdout, lines);
+    return 0;
+}
+
+// The fake ffmpeg: any command line but the import's exits 2 naming the difference. With <song>.fail
+// it prints that file's lines and exits 1; with <song>.sleep it first waits that many milliseconds;
+// then it copies <song>.converted to its output (exit 1 without one).
+int FakeFfmpeg(const std::string& program, const std::vector<std::string>& args) {
+    AppendRun(program, args);
+    if (const std::string difference = ArgumentDifference(args, kConvertArguments); !difference.empty()) {
+        Write(stderr, "fake ffmpeg: " + difference + "\n");
+        return 2;
+    }
+    const std::string& song = args[5];
+    std::string text;
+    if (ReadSideFile(song, ".fail", text)) {
+        Write(stderr, text);
+        return 1;
+    }
+    if (ReadSideFile(song, ".sleep", text)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(text.c_str())));
+    }
+    if (!ReadSideFile(song, ".converted", text)) {
+        Write(stderr, song + ": no .converted beside it\n");
+        return 1;
+    }
+    std::ofstream out(launcher::Utf8Path(args.back()), std::ios::binary | std::ios::trunc);
+    out << text;
+    return out ? 0 : 1;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv, const std::vector<std::string>& args) {
     Record(argc, argv);
     const std::filesystem::path self = launcher::ExecutablePath();
-    // The music import's fake tools (fake_music_tools.h).
-    if (self.stem() == "ffprobe") return launcher::test::FakeFfprobe(args);
-    if (self.stem() == "ffmpeg") return launcher::test::FakeFfmpeg(args);
+    if (self.stem() == "git") return FakeGit(argv[0], args);
+    if (self.stem() == "ffprobe") return FakeFfprobe(argv[0], args);
+    if (self.stem() == "ffmpeg") return FakeFfmpeg(argv[0], args);
     if (self.stem() != "helper_child") {
         const std::filesystem::path script = self.parent_path() / "fakeport.txt";
         std::error_code ec;

@@ -12,10 +12,11 @@ namespace fs = std::filesystem;
 
 namespace launcher::test {
 
-TempFolder::TempFolder() {
+TempFolder::TempFolder() : TempFolder(fs::temp_directory_path()) {}
+
+TempFolder::TempFolder(const fs::path& base) {
     std::random_device seed;
     std::mt19937_64 random(seed());
-    const fs::path base = fs::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::ostringstream name;
         name << "launcher-test-" << std::hex << random();

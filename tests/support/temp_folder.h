@@ -11,6 +11,8 @@ namespace launcher::test {
 class TempFolder {
 public:
     TempFolder();
+    // The same under another folder, for a test that needs a second file system.
+    explicit TempFolder(const std::filesystem::path& parent);
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;

@@ -1,0 +1,1 @@
+#define THIRD_TEXT "third 1"

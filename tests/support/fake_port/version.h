@@ -1,0 +1,1 @@
+#define FAKEPORT_VERSION "1.0"
