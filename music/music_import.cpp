@@ -52,7 +52,7 @@ fs::path CachedSongFile(const fs::path& music, const std::string& file) {
 
 std::string RemoveError(const fs::path& path, const std::error_code& ec) {
     return ComposeErrorText("Could not remove " + PathToUtf8(path), static_cast<std::uint32_t>(ec.value()),
-                            ec.message());
+                            ErrorCodeText(ec));
 }
 
 bool WriteImportFile(const fs::path& path, const std::string& bytes, bool textMode, std::string& error) {
