@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs the benchmarks on demand (never from the tests): an optimised native build, each figure the
 # median of five runs, against the reference tools measured in the same run.
-#   bench/run.sh [sha] [identify] [adopt] [download] [process] [zip] [package] [tarxz]   (all when none is named)
+#   bench/run.sh [sha] [identify] [adopt] [download] [process] [zip] [package] [tarxz] [music]
+#   (all when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 chosen=("$@")
-[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz)
+[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz music)
 wanted() { local name; for name in "${chosen[@]}"; do [ "$name" = "$1" ] && return 0; done; return 1; }
 
 reference_tools=()
@@ -14,7 +15,7 @@ wanted package && reference_tools+=(unzip zip)
 bash cmake/setup.sh "${reference_tools[@]}"
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench zip_bench adopt_bench \
-  package_bench tarxz_bench helper_child
+  package_bench tarxz_bench music_bench helper_child
 bin=build/bench/bench
 work=$(mktemp -d)
 server=
@@ -332,6 +333,46 @@ bench_tarxz() {
   trap cleanup EXIT
 }
 
-for name in sha identify adopt download process zip package tarxz; do
+# The music import of 200 one-second songs against a bare shell loop of the same ffprobe and ffmpeg
+# command lines on the same folder (median of three, taking turns), and a second import that finds
+# every song unchanged. The import converts one song at a time, as the loop does.
+bench_music() {
+  local library="$work/music/Bench" songs=200 i
+  mkdir -p "$library"
+  echo "making $songs one-second songs"
+  for i in $(seq -w 1 $songs); do
+    ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=$((200 + 10#$i)):duration=1" \
+      -metadata title="Song $i" -metadata artist="Bench" "$library/song$i.mp3"
+  done
+  loop() {
+    local out="$work/loop" n=0 song
+    rm -rf "$out"
+    mkdir -p "$out"
+    for song in "$library"/*.mp3; do
+      ffprobe -v error -select_streams a -show_entries "format=duration:format_tags=title,artist:stream_tags=title,artist" \
+        -of default=noprint_wrappers=1 "$song" >/dev/null 2>&1
+      ffmpeg -nostdin -y -v error -i "$song" -vn -map_metadata -1 -ac 2 -ar 44100 -c:a wmav2 -b:a 160k "$out/$n.WMA" >/dev/null 2>&1
+      n=$((n + 1))
+    done
+  }
+  local turn
+  for turn in 1 2 3; do
+    seconds loop >> "$work/loop.times"
+    "$bin/music_bench" "$library" "$work/base" > "$work/ours.$turn"
+    cut -d' ' -f1 "$work/ours.$turn" >> "$work/ours.times"
+    cut -d' ' -f2 "$work/ours.$turn" >> "$work/reused.times"
+  done
+  local loop_time ours reused
+  loop_time=$(median < "$work/loop.times")
+  ours=$(median < "$work/ours.times")
+  reused=$(median < "$work/reused.times")
+  printf 'music import of %d songs: shell loop of ffprobe and ffmpeg %.3f s, ours %.3f s: %.3f x the loop'"'"'s speed\n' \
+    "$songs" "$loop_time" "$ours" "$(ratio "$loop_time" "$ours")"
+  printf '  the launcher'"'"'s own time per song: %.2f ms; a second import (all kept): %.2f ms per song (%s)\n' \
+    "$(awk "BEGIN { print ($ours - $loop_time) * 1000 / $songs }")" "$(awk "BEGIN { print $reused * 1000 / $songs }")" \
+    "$(cut -d' ' -f3- "$work/ours.1")"
+}
+
+for name in sha identify adopt download process zip package tarxz music; do
   if wanted "$name"; then "bench_$name"; fi
 done

@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "builder/status.h"
@@ -127,6 +128,16 @@ public:
     // A first build refuses a base folder whose path is too long for the Windows SDK. On failure
     // error is the failing stage's ("cancelled" for a stop in most of them).
     bool BuildAll(std::string& error);
+
+    // The game's soundtracks: play/hdd/E/TDATA/FFFE0000/MUSIC.
+    std::filesystem::path MusicFolder() const;
+    // Converts the user's music folder into the game's soundtracks, reusing the songs the last import
+    // converted when their source is unchanged. A stop leaves the previous soundtracks as they were.
+    bool ImportMusic(const std::filesystem::path& folder, std::string& result, std::string& error);
+    // Undoes a stopped import: each reused song, moved to {staged path, its old place}, goes back,
+    // and the work folder goes; error becomes "cancelled".
+    void CancelMusicImport(const std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& movedBack,
+                           const std::filesystem::path& staging, std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.

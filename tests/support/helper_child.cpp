@@ -6,7 +6,8 @@
 // whatever its arguments. Such a copy is the fake port when it is started with the single argument
 // --prepare-code and finds fakeport.txt beside itself: after the record it follows that script
 // (RunScript below). A copy named git is the fake git (FakeGit below), one named cmake the fake
-// cmake (FakeCmake below). Under its own name,
+// cmake (FakeCmake below); copies named ffprobe and ffmpeg are the music import's (FakeFfprobe and
+// FakeFfmpeg below). Under its own name,
 // arguments are steps, done in order:
 //   --out TEXT            writes TEXT to standard output; \r, \n and \\ in it stand for CR, LF, '\'
 //   --err TEXT            the same on standard error
@@ -439,6 +440,84 @@ int FakeCmake(const std::string& program, const std::vector<std::string>& args) 
     return ToolEnd(1);
 }
 
+// The music import's command lines; an empty entry stands for a path (the song, or ffmpeg's output).
+const std::vector<std::string> kProbeArguments{"-v",
+                                               "error",
+                                               "-select_streams",
+                                               "a",
+                                               "-show_entries",
+                                               "format=duration:format_tags=title,artist:stream_tags=title,artist",
+                                               "-of",
+                                               "default=noprint_wrappers=1",
+                                               ""};
+const std::vector<std::string> kConvertArguments{"-nostdin",      "-y",   "-v",   "error", "-i",  "",      "-vn",
+                                                 "-map_metadata", "-1",   "-ac",  "2",     "-ar", "44100", "-c:a",
+                                                 "wmav2",         "-b:a", "160k", ""};
+
+// Where args first differ from the expected list, or "" when they fit it.
+std::string ArgumentDifference(const std::vector<std::string>& args, const std::vector<std::string>& expected) {
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (i >= args.size()) return "argument " + std::to_string(i + 1) + " is missing";
+        if (expected[i].empty() ? args[i].empty() : args[i] != expected[i]) {
+            return "argument " + std::to_string(i + 1) + " is \"" + args[i] + "\", not \"" +
+                   (expected[i].empty() ? "a path" : expected[i]) + "\"";
+        }
+    }
+    if (args.size() > expected.size()) return "argument " + std::to_string(expected.size() + 1) + " is one too many";
+    return "";
+}
+
+bool ReadSideFile(const std::string& song, const char* suffix, std::string& text) {
+    std::ifstream in(launcher::Utf8Path(song + suffix), std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// The fake ffprobe: any command line but the import's exits 2 naming the difference; otherwise it
+// prints the lines of <song>.probe (exit 1 without one).
+int FakeFfprobe(const std::string& program, const std::vector<std::string>& args) {
+    AppendRun(program, args);
+    if (const std::string difference = ArgumentDifference(args, kProbeArguments); !difference.empty()) {
+        Write(stderr, "fake ffprobe: " + difference + "\n");
+        return 2;
+    }
+    std::string lines;
+    if (!ReadSideFile(args.back(), ".probe", lines)) {
+        Write(stderr, args.back() + ": no .probe beside it\n");
+        return 1;
+    }
+    Write(stdout, lines);
+    return 0;
+}
+
+// The fake ffmpeg: any command line but the import's exits 2 naming the difference. With <song>.fail
+// it prints that file's lines and exits 1; with <song>.sleep it first waits that many milliseconds;
+// then it copies <song>.converted to its output (exit 1 without one).
+int FakeFfmpeg(const std::string& program, const std::vector<std::string>& args) {
+    AppendRun(program, args);
+    if (const std::string difference = ArgumentDifference(args, kConvertArguments); !difference.empty()) {
+        Write(stderr, "fake ffmpeg: " + difference + "\n");
+        return 2;
+    }
+    const std::string& song = args[5];
+    std::string text;
+    if (ReadSideFile(song, ".fail", text)) {
+        Write(stderr, text);
+        return 1;
+    }
+    if (ReadSideFile(song, ".sleep", text)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(text.c_str())));
+    }
+    if (!ReadSideFile(song, ".converted", text)) {
+        Write(stderr, song + ": no .converted beside it\n");
+        return 1;
+    }
+    std::ofstream out(launcher::Utf8Path(args.back()), std::ios::binary | std::ios::trunc);
+    out << text;
+    return out ? 0 : 1;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv, const std::vector<std::string>& args) {
@@ -446,6 +525,8 @@ int Main(int argc, char** argv, const std::vector<std::string>& args) {
     const std::filesystem::path self = launcher::ExecutablePath();
     if (self.stem() == "git") return FakeGit(argv[0], args);
     if (self.stem() == "cmake") return FakeCmake(argv[0], args);
+    if (self.stem() == "ffprobe") return FakeFfprobe(argv[0], args);
+    if (self.stem() == "ffmpeg") return FakeFfmpeg(argv[0], args);
     if (self.stem() != "helper_child") {
         const std::filesystem::path script = self.parent_path() / "fakeport.txt";
         std::error_code ec;
