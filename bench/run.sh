@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs the benchmarks on demand (never from the tests): an optimised native build, each figure the
 # median of five runs, against the reference tools measured in the same run.
-#   bench/run.sh [sha] [identify] [adopt] [download] [process] [zip] [package]   (all when none is named)
+#   bench/run.sh [sha] [identify] [adopt] [download] [process] [zip] [package] [tarxz] [music]
+#   (all when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 chosen=("$@")
-[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package)
+[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz music)
 wanted() { local name; for name in "${chosen[@]}"; do [ "$name" = "$1" ] && return 0; done; return 1; }
 
 reference_tools=()
@@ -14,7 +15,7 @@ wanted package && reference_tools+=(unzip zip)
 bash cmake/setup.sh "${reference_tools[@]}"
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench zip_bench adopt_bench \
-  package_bench helper_child
+  package_bench tarxz_bench music_bench helper_child
 bin=build/bench/bench
 work=$(mktemp -d)
 server=
@@ -264,6 +265,114 @@ bench_package() {
   trap cleanup EXIT
 }
 
-for name in sha identify adopt download process zip package; do
+
+# Extraction of a tar.xz of about 1 GB unpacked, shaped like a compiler's release (xz -T1: one block,
+# as release archives are), against tar -xJf, each into a fresh folder in memory; the two take turns.
+# The archive is made once and kept in build/bench.
+bench_tarxz() {
+  local shm=/dev/shm need=$((3 * 1024 * 1024 * 1024)) free folder
+  for folder in "$shm" build/bench; do
+    free=$(df --output=avail -B1 "$folder" | tail -n 1 | tr -d ' ')
+    if [ "$free" -lt "$need" ]; then
+      echo "tar.xz benchmark refused: $folder has $((free / 1024 / 1024)) MiB free, it needs 3 GiB"
+      return 0
+    fi
+  done
+  local archive=build/bench/tarxz-input.tar.xz twork
+  twork=$(mktemp -d "$shm/tarxz-bench.XXXXXX")
+  trap 'rm -rf "$twork"; cleanup' EXIT
+  if [ ! -f "$archive" ]; then
+    echo "making the tar.xz input (once; it is kept as $archive)"
+    python3 bench/tarxz_input.py "$twork/tree"
+    tar --format=gnu --sort=name -C "$twork/tree" -cf - . | xz -T1 -6 > "$archive.partial"
+    mv "$archive.partial" "$archive"
+    rm -rf "$twork/tree"
+  fi
+  local entries size
+  entries=$(xz -dc "$archive" | tar -tf - | wc -l)
+  size=$(xz --robot -l "$archive" | awk '$1 == "totals" {print $5}')
+  printf 'tar.xz of %s entries, %.2f GB unpacked, %.2f GB packed\n' "$entries" "$(ratio "$size" 1e9)" \
+    "$(ratio "$(stat -c %s "$archive")" 1e9)"
+
+  extract_tar() { tar -xJf "$archive" -C "$1"; }
+  extract_ours() { "$bin/tarxz_bench" "$archive" "$1"; }
+  decode_only() { xz -dc "$archive" > /dev/null; }
+  local tool
+  for _ in 1 2 3 4 5; do
+    for tool in tar ours; do
+      rm -rf "$twork/out"
+      mkdir "$twork/out"
+      seconds "extract_$tool" "$twork/out" >> "$twork/$tool.times"
+    done
+    seconds decode_only >> "$twork/decode.times"
+  done
+  rm -rf "$twork/out"
+  local tar ours decode gb
+  tar=$(median < "$twork/tar.times")
+  ours=$(median < "$twork/ours.times")
+  decode=$(median < "$twork/decode.times")
+  gb=$(ratio "$size" 1e9)
+  printf 'tar.xz extraction: tar -xJf %.3f s (%.2f GB/s), ours %.3f s (%.2f GB/s): %.2f x tar'"'"'s rate; xz -dc alone %.3f s (%.2f of tar'"'"'s time)\n' \
+    "$tar" "$(ratio "$gb" "$tar")" "$ours" "$(ratio "$gb" "$ours")" "$(ratio "$tar" "$ours")" "$decode" \
+    "$(ratio "$decode" "$tar")"
+
+  if have_wine; then
+    windows_build tarxz_bench
+    local wine_time
+    wine_time=$(
+      source cmake/wine-session.sh
+      wine_session_start build/windows >/dev/null
+      for _ in 1 2 3 4 5; do
+        rm -rf "$twork/out"
+        mkdir "$twork/out"
+        seconds build/windows/wine-run.sh build/windows/bench/tarxz_bench.exe "Z:$PWD/$archive" "Z:$twork/out"
+      done | median)
+    printf 'the same under Wine: %.3f s (%.2f GB/s)\n' "$wine_time" "$(ratio "$gb" "$wine_time")"
+  fi
+  rm -rf "$twork"
+  trap cleanup EXIT
+}
+
+# The music import of 200 one-second songs against a bare shell loop of the same ffprobe and ffmpeg
+# command lines on the same folder (median of three, taking turns), and a second import that finds
+# every song unchanged. The import converts one song at a time, as the loop does.
+bench_music() {
+  local library="$work/music/Bench" songs=200 i
+  mkdir -p "$library"
+  echo "making $songs one-second songs"
+  for i in $(seq -w 1 $songs); do
+    ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=$((200 + 10#$i)):duration=1" \
+      -metadata title="Song $i" -metadata artist="Bench" "$library/song$i.mp3"
+  done
+  loop() {
+    local out="$work/loop" n=0 song
+    rm -rf "$out"
+    mkdir -p "$out"
+    for song in "$library"/*.mp3; do
+      ffprobe -v error -select_streams a -show_entries "format=duration:format_tags=title,artist:stream_tags=title,artist" \
+        -of default=noprint_wrappers=1 "$song" >/dev/null 2>&1
+      ffmpeg -nostdin -y -v error -i "$song" -vn -map_metadata -1 -ac 2 -ar 44100 -c:a wmav2 -b:a 160k "$out/$n.WMA" >/dev/null 2>&1
+      n=$((n + 1))
+    done
+  }
+  local turn
+  for turn in 1 2 3; do
+    seconds loop >> "$work/loop.times"
+    "$bin/music_bench" "$library" "$work/base" > "$work/ours.$turn"
+    cut -d' ' -f1 "$work/ours.$turn" >> "$work/ours.times"
+    cut -d' ' -f2 "$work/ours.$turn" >> "$work/reused.times"
+  done
+  local loop_time ours reused
+  loop_time=$(median < "$work/loop.times")
+  ours=$(median < "$work/ours.times")
+  reused=$(median < "$work/reused.times")
+  printf 'music import of %d songs: shell loop of ffprobe and ffmpeg %.3f s, ours %.3f s: %.3f x the loop'"'"'s speed\n' \
+    "$songs" "$loop_time" "$ours" "$(ratio "$loop_time" "$ours")"
+  printf '  the launcher'"'"'s own time per song: %.2f ms; a second import (all kept): %.2f ms per song (%s)\n' \
+    "$(awk "BEGIN { print ($ours - $loop_time) * 1000 / $songs }")" "$(awk "BEGIN { print $reused * 1000 / $songs }")" \
+    "$(cut -d' ' -f3- "$work/ours.1")"
+}
+
+for name in sha identify adopt download process zip package tarxz music; do
   if wanted "$name"; then "bench_$name"; fi
 done

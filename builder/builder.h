@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "builder/status.h"
@@ -107,6 +108,36 @@ public:
     bool FetchSource(std::string& error);
     // Writes the chosen copy's XBEs into source/assets, leaving those already identical untouched.
     bool WriteXbe(std::string& error);
+
+    // Makes the tool present in ToolDir(id): downloads its files into downloads/<id>, unpacks them
+    // through MapArchivePath (or runs its installers) and then stamps the folder. A folder whose
+    // stamp is the tool's is left as it is, without a request. On failure error says why
+    // ("cancelled" for a stop) and the folder has no stamp.
+    bool InstallTool(const Tool& tool, std::string& error);
+    // Configures the checkout with CMake's "release" preset (CMake's cache made again when the build
+    // tools changed since it was made) and builds it, each as a stage of its own.
+    bool Compile(std::string& error);
+    // Copies the game's executable and every library from the build folder into the play folder.
+    bool InstallBuild(std::string& error);
+    // True, with error saying so, when the base folder's path is too long for the Windows SDK's
+    // installer (more than 80 UTF-16 code units).
+    bool PathTooLongForSdk(std::string& error);
+    // Makes or refreshes the installed game: with a package by BuildPackage, else from source as
+    // timed stages (the tool list, each tool, the source, the XBEs, configure and compile, the
+    // install), each leaving its work on disk so that a build after a failure or a stop carries on.
+    // A first build refuses a base folder whose path is too long for the Windows SDK. On failure
+    // error is the failing stage's ("cancelled" for a stop in most of them).
+    bool BuildAll(std::string& error);
+
+    // The game's soundtracks: play/hdd/E/TDATA/FFFE0000/MUSIC.
+    std::filesystem::path MusicFolder() const;
+    // Converts the user's music folder into the game's soundtracks, reusing the songs the last import
+    // converted when their source is unchanged. A stop leaves the previous soundtracks as they were.
+    bool ImportMusic(const std::filesystem::path& folder, std::string& result, std::string& error);
+    // Undoes a stopped import: each reused song, moved to {staged path, its old place}, goes back,
+    // and the work folder goes; error becomes "cancelled".
+    void CancelMusicImport(const std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& movedBack,
+                           const std::filesystem::path& staging, std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.

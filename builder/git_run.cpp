@@ -1,27 +1,12 @@
 #include "builder/git_run.h"
 
-#include <charconv>
-#include <cmath>
-
+#include "builder/leading_number.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
 
 namespace launcher {
 namespace {
-
-bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-// The decimal number at the start of text (after white space), in the "C" rules whatever the
-// locale; 0 when there is none, or when it is no finite number.
-double LeadingNumber(const std::string& text, size_t start) {
-    while (start < text.size() && IsWhiteSpace(text[start])) ++start;
-    if (start < text.size() && text[start] == '+') ++start;
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
-    (void)end;
-    return error == std::errc() && std::isfinite(value) ? value : 0.0;
-}
 
 // The git command of an argument list: the first argument after any leading "-C DIR" pairs.
 std::string GitCommand(const std::vector<std::string>& arguments) {
@@ -38,7 +23,8 @@ void GitOutputLine::operator()(const std::string& line) const {
     const size_t percent = line.find('%');
     if (percent == std::string::npos || percent < 2) return;
     const size_t blank = line.rfind(' ', percent);
-    const double number = LeadingNumber(line, blank == std::string::npos ? 0 : blank + 1);
+    double number = 0.0;  // stays 0 for a number that is not finite
+    ReadLeadingNumber(line, blank == std::string::npos ? 0 : blank + 1, number);
     builder.Report(kSourceDownloadTitle, line.substr(0, line.find(':')), number / 100.0);
 }
 

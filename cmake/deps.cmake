@@ -79,3 +79,19 @@ if(WIN32)
 else()
   find_package(libzip REQUIRED)
 endif()
+
+# liblzma 5.4.1 (xz-utils): Debian's liblzma-dev natively; for the cross build, compiled from Debian's
+# source package. Its static target brings LZMA_API_STATIC but keeps its api folder private.
+add_library(launcher_lzma INTERFACE)
+if(WIN32)
+  launcher_debian_source(xz-utils XZ_DIR)
+  set(BUILD_SHARED_LIBS OFF CACHE BOOL "" FORCE)
+  # Off, or xz's own tests would join our ctest run.
+  set(BUILD_TESTING OFF CACHE BOOL "" FORCE)
+  add_subdirectory("${XZ_DIR}" "${LAUNCHER_DEPS_DIR}/xz-utils" EXCLUDE_FROM_ALL SYSTEM)
+  target_include_directories(launcher_lzma SYSTEM INTERFACE "${XZ_DIR}/src/liblzma/api")
+  target_link_libraries(launcher_lzma INTERFACE liblzma)
+else()
+  find_package(LibLZMA REQUIRED)
+  target_link_libraries(launcher_lzma INTERFACE LibLZMA::LibLZMA)
+endif()

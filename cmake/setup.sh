@@ -6,8 +6,10 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ dpkg-dev python3
-  googletest nlohmann-json3-dev libcurl4-openssl-dev openssl libzip-dev zip
+  googletest nlohmann-json3-dev libcurl4-openssl-dev openssl libzip-dev zip liblzma-dev xz-utils tar
   msitools wixl gcab curl git
+  # The music import runs Debian's ffprobe and ffmpeg natively; the tests make their songs with them.
+  ffmpeg
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 xvfb fonts-wine
   # libzip-dev's CMake package checks that libzip's tools are installed, though nothing uses them.
   zipcmp zipmerge ziptool

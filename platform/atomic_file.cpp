@@ -45,8 +45,9 @@ using SystemCode = DWORD;
 
 // Creates or truncates file, writes all of bytes and flushes them to the disk. 0 on success.
 SystemCode WriteDurably(const fs::path& file, const std::string& bytes) {
-    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return GetLastError();
     SystemCode code = 0;
     size_t written = 0;
@@ -66,8 +67,9 @@ SystemCode WriteDurably(const fs::path& file, const std::string& bytes) {
 }
 
 SystemCode FlushToDisk(const fs::path& file) {
-    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return GetLastError();
     SystemCode code = FlushFileBuffers(handle) ? 0 : GetLastError();
     if (!CloseHandle(handle) && code == 0) code = GetLastError();
@@ -75,7 +77,8 @@ SystemCode FlushToDisk(const fs::path& file) {
 }
 
 SystemCode Replace(const fs::path& from, const fs::path& to) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+    if (MoveFileExW(from.c_str(), to.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
         return 0;
     }
     return GetLastError();
@@ -133,28 +136,44 @@ std::string WriteError(const fs::path& file, SystemCode code) {
                             SystemErrorText(static_cast<std::uint32_t>(code)));
 }
 
-}  // namespace
-
-bool WriteFileAtomically(const fs::path& target, const std::string& bytes, const AtomicWriteOptions& options,
-                         std::string& error) {
+// Writes through the temporary file; on failure returns the system's code and names the file it
+// could not write in failedFile.
+SystemCode WriteThroughTemporary(const fs::path& target, const std::string& bytes, const AtomicWriteOptions& options,
+                                 fs::path& failedFile) {
     const std::string text = options.platformLineEnds ? WithPlatformLineEnds(bytes) : bytes;
     const fs::path temporary = TemporaryBeside(target);
     if (const SystemCode code = WriteDurably(temporary, text); code != 0) {
         // No room for the new text (a full disk, say): the target stays as it was.
         RemoveQuietly(temporary);
-        error = WriteError(temporary, code);
-        return false;
+        failedFile = temporary;
+        return code;
     }
     const SystemCode refused = Replace(temporary, target);
-    if (refused == 0) return true;
+    if (refused == 0) return 0;
     RemoveQuietly(temporary);
-    if (options.writeInPlaceWhenReplaceRefused) {
-        const SystemCode code = WriteDurably(target, text);
-        if (code == 0) return true;
-        error = WriteError(target, code);
-        return false;
-    }
-    error = WriteError(target, refused);
+    failedFile = target;
+    if (options.writeInPlaceWhenReplaceRefused) return WriteDurably(target, text);
+    return refused;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const fs::path& target, const std::string& bytes, const AtomicWriteOptions& options,
+                         std::string& error) {
+    fs::path failedFile;
+    const SystemCode code = WriteThroughTemporary(target, bytes, options, failedFile);
+    if (code == 0) return true;
+    error = WriteError(failedFile, code);
+    return false;
+}
+
+bool WriteFileAtomically(const fs::path& target, const std::string& bytes, const AtomicWriteOptions& options,
+                         std::uint32_t& code, std::string& systemText) {
+    fs::path failedFile;
+    const SystemCode failure = WriteThroughTemporary(target, bytes, options, failedFile);
+    if (failure == 0) return true;
+    code = static_cast<std::uint32_t>(failure);
+    systemText = SystemErrorText(code);
     return false;
 }
 

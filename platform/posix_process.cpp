@@ -50,11 +50,19 @@ struct RunEnd {
     bool done = false;
 };
 
+// How long a stopped program has to end what it started before the group is killed.
+constexpr std::chrono::seconds kStopGrace{2};
+
+// A stop asks first: ninja, for one, runs each build command in a process group of its own, which
+// a kill of the program's group does not reach; asked with SIGTERM it ends them and waits for them.
+// What is still running after the grace is killed.
 void WatchStop(pid_t group, std::atomic<bool>* stop, RunEnd& end) {
     std::unique_lock<std::mutex> lock(end.mutex);
-    while (!end.wake.wait_for(lock, std::chrono::milliseconds(100), [&end] { return end.done; })) {
+    const auto ended = [&end] { return end.done; };
+    while (!end.wake.wait_for(lock, std::chrono::milliseconds(100), ended)) {
         if (stop->load()) {
-            kill(-group, SIGKILL);
+            kill(-group, SIGTERM);
+            if (!end.wake.wait_for(lock, kStopGrace, ended)) kill(-group, SIGKILL);
             return;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 // A Builder in a fresh base folder that keeps what it reports and logs, with the fake git at hand
-// (a copy of the helper child at tools/git/cmd/git, git.exe on Windows).
+// (a copy of the helper child at tools/git/cmd/git, git.exe on Windows); the fake cmake is placed
+// the same way.
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,8 @@ protected:
     }
 
     ~SourceFixture() override {
-        for (const char* name : {"HELPER_RUNS", "HELPER_GIT_FAIL", "HELPER_TOOL_SLEEP"}) UnsetTestEnv(name);
+        for (const char* name : {"HELPER_RUNS", "HELPER_GIT_FAIL", "HELPER_CMAKE_FAIL", "HELPER_TOOL_SLEEP"})
+            UnsetTestEnv(name);
     }
 
     std::filesystem::path FakeGitPath() const {

@@ -14,6 +14,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <signal.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -177,6 +179,59 @@ TEST_F(ProcessTest, ALineHandlerThatThrowsEndsTheProgramAndTheRun) {
                  std::runtime_error);
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20.0);
 }
+
+#ifndef _WIN32
+// Stops a run from another thread after delay; returns the run's code.
+int RunStopped(Platform& platform, const std::vector<std::string>& argv, std::vector<std::string>& lines,
+               double& seconds) {
+    std::atomic<bool> stop{false};
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const int code = platform.Run(
+        argv, {}, {}, [&lines](const std::string& line) { lines.push_back(line); }, &stop);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    stopper.join();
+    return code;
+}
+
+// Whether a process is still there (a zombie included), waiting up to a few seconds for it to go.
+bool StillRunning(pid_t pid) {
+    for (int i = 0; i < 50; ++i) {
+        if (kill(pid, 0) != 0) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+// A build tool such as ninja runs its commands in process groups of their own, out of reach of a kill
+// of the program's group: a stop asks the program first, so that it can end them.
+TEST_F(ProcessTest, AStopAsksTheProgramToEndWhatItStartedElsewhere) {
+    double seconds = 0;
+    const int code = RunStopped(
+        *platform,
+        {"sh", "-c", "setsid sleep 60 >/dev/null 2>&1 & echo \"child $!\"; trap 'kill $!; exit 0' TERM; wait"}, lines,
+        seconds);
+    EXPECT_EQ(code, -1);
+    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines[0].rfind("child ", 0), 0u);
+    const pid_t child = static_cast<pid_t>(std::stoi(lines[0].substr(6)));
+    const bool left = StillRunning(child);
+    if (left) kill(child, SIGKILL);
+    EXPECT_FALSE(left);
+}
+
+// One that does not end when asked is killed after a grace.
+TEST_F(ProcessTest, AStoppedProgramThatDoesNotEndIsKilled) {
+    double seconds = 0;
+    const int code = RunStopped(*platform, {"sh", "-c", "trap '' TERM; echo started; sleep 60"}, lines, seconds);
+    EXPECT_EQ(code, -1);
+    EXPECT_THAT(lines, ElementsAre("started"));
+    EXPECT_LT(seconds, 30.0);
+}
+#endif
 
 TEST_F(ProcessTest, AnUnsetStopFlagLetsTheProgramEnd) {
     std::atomic<bool> stop{false};

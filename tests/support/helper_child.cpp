@@ -5,7 +5,9 @@
 // Under another name (a copy as msiexec.exe, say) it is a stub of that tool: it does only the above,
 // whatever its arguments. Such a copy is the fake port when it is started with the single argument
 // --prepare-code and finds fakeport.txt beside itself: after the record it follows that script
-// (RunScript below). A copy named git is the fake git (FakeGit below). Under its own name,
+// (RunScript below). A copy named git is the fake git (FakeGit below), one named cmake the fake
+// cmake (FakeCmake below); copies named ffprobe and ffmpeg are the music import's (FakeFfprobe and
+// FakeFfmpeg below). Under its own name,
 // arguments are steps, done in order:
 //   --out TEXT            writes TEXT to standard output; \r, \n and \\ in it stand for CR, LF, '\'
 //   --err TEXT            the same on standard error
@@ -30,6 +32,7 @@
 #include <vector>
 
 #include "platform/executable_path.h"
+#include "platform/library_extension.h"
 #include "platform/quote_arg.h"
 #include "platform/text.h"
 
@@ -370,12 +373,160 @@ int FakeGit(const std::string& program, const std::vector<std::string>& args) {
     return ToolEnd(1);
 }
 
+#ifdef _WIN32
+constexpr char kExeSuffix[] = ".exe";
+#else
+constexpr char kExeSuffix[] = "";
+#endif
+
+// The fake cmake, in the port's source folder (its working folder), for a port whose game is
+// Velmora2:
+//   --preset ...   fails as the port does when assets/default.xbe is missing; else makes
+//                  out/build/release/CMakeCache.txt and CMakeFiles/, prints the compiler line only
+//                  when there was no cache, and "-- fakeport INCLUDE=... GIT_CONFIG_KEY_0=..." with
+//                  the values it was given
+//   --build DIR    prints the steps "[1/3] ..." to "[3/3] ..." and writes into DIR the game (a copy of
+//                  this program, so that the installed game is its stub), the game's library, a test
+//                  program and a debug database
+// HELPER_CMAKE_FAIL=configure or build makes that run fail with 1 after a "CMake Error" or
+// "FAILED:" line.
+int FakeCmake(const std::string& program, const std::vector<std::string>& args) {
+    AppendRun(program, args);
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string failing;
+    Environment("HELPER_CMAKE_FAIL", failing);
+    if (!args.empty() && args[0] == "--preset") {
+        if (!fs::is_regular_file(fs::path("assets") / "default.xbe", ec)) {
+            ToolLine(stderr, "CMake Error at CMakeLists.txt:7 (message):\n");
+            ToolLine(stderr, "  fakeport: assets/default.xbe is missing\n");
+            return ToolEnd(1);
+        }
+        if (failing == "configure") {
+            ToolLine(stderr, "CMake Error: configure failed on purpose\n");
+            return ToolEnd(1);
+        }
+        const fs::path build = fs::path("out") / "build" / "release";
+        const bool fresh = !fs::exists(build / "CMakeCache.txt", ec);
+        fs::create_directories(build / "CMakeFiles", ec);
+        WriteText(build / "CMakeCache.txt", "CMAKE_BUILD_TYPE:STRING=Release\n");
+        if (fresh) ToolLine(stdout, "-- The C compiler identification is Fake\n");
+        std::string include;
+        std::string key;
+        Environment("INCLUDE", include);
+        Environment("GIT_CONFIG_KEY_0", key);
+        ToolLine(stdout, "-- fakeport INCLUDE=" + include + " GIT_CONFIG_KEY_0=" + key + "\n");
+        ToolLine(stdout, "-- Generating done\n");
+        return ToolEnd(0);
+    }
+    if (args.size() == 2 && args[0] == "--build") {
+        const fs::path build = launcher::Utf8Path(args[1]);
+        ToolLine(stdout, "[1/3] Building C object a.obj\n");
+        if (failing == "build") {
+            ToolLine(stdout, "FAILED: a.obj\n");
+            return ToolEnd(1);
+        }
+        ToolLine(stdout, "[2/3] Building C object b.obj\n");
+        const std::string game = std::string("Velmora2") + kExeSuffix;
+        fs::remove(build / game, ec);  // MinGW's copy_file cannot replace a file
+        fs::copy_file(launcher::ExecutablePath(), build / game, ec);
+        WriteText(build / (std::string("Velmora2") + launcher::kLibraryExtension), "library");
+        WriteText(build / (std::string("unit_tests") + kExeSuffix), "tests");
+        WriteText(build / "Velmora2.pdb", "symbols");
+        ToolLine(stdout, "[3/3] Linking C executable " + game + "\n");
+        return ToolEnd(0);
+    }
+    ToolLine(stderr, "CMake Error: Unknown argument\n");
+    return ToolEnd(1);
+}
+
+// The music import's command lines; an empty entry stands for a path (the song, or ffmpeg's output).
+const std::vector<std::string> kProbeArguments{"-v",
+                                               "error",
+                                               "-select_streams",
+                                               "a",
+                                               "-show_entries",
+                                               "format=duration:format_tags=title,artist:stream_tags=title,artist",
+                                               "-of",
+                                               "default=noprint_wrappers=1",
+                                               ""};
+const std::vector<std::string> kConvertArguments{"-nostdin",      "-y",   "-v",   "error", "-i",  "",      "-vn",
+                                                 "-map_metadata", "-1",   "-ac",  "2",     "-ar", "44100", "-c:a",
+                                                 "wmav2",         "-b:a", "160k", ""};
+
+// Where args first differ from the expected list, or "" when they fit it.
+std::string ArgumentDifference(const std::vector<std::string>& args, const std::vector<std::string>& expected) {
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (i >= args.size()) return "argument " + std::to_string(i + 1) + " is missing";
+        if (expected[i].empty() ? args[i].empty() : args[i] != expected[i]) {
+            return "argument " + std::to_string(i + 1) + " is \"" + args[i] + "\", not \"" +
+                   (expected[i].empty() ? "a path" : expected[i]) + "\"";
+        }
+    }
+    if (args.size() > expected.size()) return "argument " + std::to_string(expected.size() + 1) + " is one too many";
+    return "";
+}
+
+bool ReadSideFile(const std::string& song, const char* suffix, std::string& text) {
+    std::ifstream in(launcher::Utf8Path(song + suffix), std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// The fake ffprobe: any command line but the import's exits 2 naming the difference; otherwise it
+// prints the lines of <song>.probe (exit 1 without one).
+int FakeFfprobe(const std::string& program, const std::vector<std::string>& args) {
+    AppendRun(program, args);
+    if (const std::string difference = ArgumentDifference(args, kProbeArguments); !difference.empty()) {
+        Write(stderr, "fake ffprobe: " + difference + "\n");
+        return 2;
+    }
+    std::string lines;
+    if (!ReadSideFile(args.back(), ".probe", lines)) {
+        Write(stderr, args.back() + ": no .probe beside it\n");
+        return 1;
+    }
+    Write(stdout, lines);
+    return 0;
+}
+
+// The fake ffmpeg: any command line but the import's exits 2 naming the difference. With <song>.fail
+// it prints that file's lines and exits 1; with <song>.sleep it first waits that many milliseconds;
+// then it copies <song>.converted to its output (exit 1 without one).
+int FakeFfmpeg(const std::string& program, const std::vector<std::string>& args) {
+    AppendRun(program, args);
+    if (const std::string difference = ArgumentDifference(args, kConvertArguments); !difference.empty()) {
+        Write(stderr, "fake ffmpeg: " + difference + "\n");
+        return 2;
+    }
+    const std::string& song = args[5];
+    std::string text;
+    if (ReadSideFile(song, ".fail", text)) {
+        Write(stderr, text);
+        return 1;
+    }
+    if (ReadSideFile(song, ".sleep", text)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(text.c_str())));
+    }
+    if (!ReadSideFile(song, ".converted", text)) {
+        Write(stderr, song + ": no .converted beside it\n");
+        return 1;
+    }
+    std::ofstream out(launcher::Utf8Path(args.back()), std::ios::binary | std::ios::trunc);
+    out << text;
+    return out ? 0 : 1;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv, const std::vector<std::string>& args) {
     Record(argc, argv);
     const std::filesystem::path self = launcher::ExecutablePath();
     if (self.stem() == "git") return FakeGit(argv[0], args);
+    if (self.stem() == "cmake") return FakeCmake(argv[0], args);
+    if (self.stem() == "ffprobe") return FakeFfprobe(argv[0], args);
+    if (self.stem() == "ffmpeg") return FakeFfmpeg(argv[0], args);
     if (self.stem() != "helper_child") {
         const std::filesystem::path script = self.parent_path() / "fakeport.txt";
         std::error_code ec;

@@ -1,9 +1,20 @@
 #!/usr/bin/env python3
-"""Writes Windows SDK-like installers beside the loopback server, for the tool tests of both builds.
+"""Writes tool archives and Windows SDK-like installers beside the loopback server, for the tool
+tests of both builds.
 
 usage: make_tool_fixtures.py DIR
 
-DIR/site/tool-fixtures/ (served as /site/tool-fixtures/) holds two installer packages made by wixl
+DIR/site/tool-fixtures/ (served as /site/tool-fixtures/) holds the tar.xz archives of
+make_tar_fixtures.py under tar/; under tools/ the archives of the tools that the install tests list:
+  clang.tar.xz  by GNU tar: clang-19/ with bin/clang.exe, bin/clang-format.exe, bin/lld-link.exe,
+                bin/lld.exe (a symbolic link to lld-link.exe), bin/api-ms-win-core-a.dll,
+                bin/x/api-ms-win-b.dll, lib/clang/19/include/stddef.h, share/doc/readme.txt
+  cmake.zip     cmake-3.31/ with bin/cmake.exe, share/cmake-3.31/Modules/x.cmake, doc/readme.txt
+  ninja.zip     ninja.exe
+  big.zip       big.bin, 2 MiB of seeded random bytes, stored
+  vc-headers.vsix, vc-libs.vsix   VSIX packages: [Content_Types].xml, extension.vsixmanifest and
+                their payload below Contents/, one name with %20 for a blank
+and two installer packages made by wixl
 whose files lie in cabinets outside them, named by 32 lower-case hexadecimal digits as the SDK's are:
   kit-a.msi     names CAB_A (its own files: a_h, a_txt) and CAB_SHARED
   kit-b.msi     names CAB_SHARED (its files: b_h)
@@ -16,10 +27,14 @@ unpacks every file of every cabinet a package names, kit-b's b_h for kit-a too, 
 when the package does not list it.)
 """
 import os
+import random
 import shutil
 import subprocess
 import sys
 import tempfile
+import zipfile
+
+from make_tar_fixtures import make_tar_fixtures
 
 CAB_A = "2630bae9681db6a9f6722366f47d055c.cab"
 CAB_SHARED = "e10768bb6e9d0ea730280336b697da66.cab"
@@ -82,6 +97,48 @@ def make_cabinet(work, out, cabinet, files):
     run(["gcab", "-c", os.path.join(out, cabinet)] + [file_id for file_id, _, _ in files], folder)
 
 
+def make_zip(path, entries, stored=False):
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_STORED if stored else zipfile.ZIP_DEFLATED) as archive:
+        for name, data in entries:
+            archive.writestr(zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0)), data)
+
+
+def make_tool_archives(work, out):
+    os.makedirs(out)
+    tree = os.path.join(work, "clang-tree")
+    files = {
+        "bin/clang.exe": "clang\n",
+        "bin/clang-format.exe": "not kept\n",
+        "bin/lld-link.exe": "lld\n",
+        "bin/api-ms-win-core-a.dll": "api set\n",
+        "bin/x/api-ms-win-b.dll": "below bin, not kept\n",
+        "lib/clang/19/include/stddef.h": "#pragma once\n",
+        "share/doc/readme.txt": "not kept\n",
+    }
+    for name, text in files.items():
+        path = os.path.join(tree, "clang-19", name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        write(path, text)
+    # Named to sort after its target, as --sort=name writes links.
+    os.symlink("lld-link.exe", os.path.join(tree, "clang-19", "bin", "lld.exe"))
+    tar = subprocess.run(["tar", "--format=gnu", "--sort=name", "--owner=0", "--group=0", "-C", tree, "-cf", "-",
+                          "clang-19"], check=True, stdout=subprocess.PIPE).stdout
+    with open(os.path.join(out, "clang.tar.xz"), "wb") as f:
+        f.write(subprocess.run(["xz", "-T1", "-c"], input=tar, check=True, stdout=subprocess.PIPE).stdout)
+
+    make_zip(os.path.join(out, "cmake.zip"), [
+        ("cmake-3.31/", b""), ("cmake-3.31/bin/", b""), ("cmake-3.31/bin/cmake.exe", b"cmake\n"),
+        ("cmake-3.31/share/cmake-3.31/Modules/x.cmake", b"# module\n"), ("cmake-3.31/doc/readme.txt", b"not kept\n")])
+    make_zip(os.path.join(out, "ninja.zip"), [("ninja.exe", b"ninja\n")])
+    make_zip(os.path.join(out, "big.zip"), [("big.bin", random.Random(5).randbytes(2 << 20))], stored=True)
+    package = [("[Content_Types].xml", b"<Types/>\n"), ("extension.vsixmanifest", b"<PackageManifest/>\n")]
+    make_zip(os.path.join(out, "vc-headers.vsix"), package + [
+        ("Contents/VC/Tools/MSVC/14.44.17.14/include/vcruntime.h", b"#pragma once\n"),
+        ("Contents/VC/Tools/MSVC/14.44.17.14/include/a%20b.h", b"// a blank in the name\n")])
+    make_zip(os.path.join(out, "vc-libs.vsix"), package + [
+        ("Contents/VC/Tools/MSVC/14.44.17.14/lib/x64/libcmt.lib", b"library\n")])
+
+
 def main():
     out = os.path.join(os.path.abspath(sys.argv[1]), "site", "tool-fixtures")
     shutil.rmtree(out, ignore_errors=True)
@@ -95,6 +152,8 @@ def main():
         make_cabinet(work, out, CAB_A, KIT_A)
         make_cabinet(work, out, CAB_SHARED, KIT_B)
         make_cabinet(work, out, CAB_STRAY, [("stray_txt", "stray.txt", "named by no installer\n")])
+        make_tar_fixtures(out)
+        make_tool_archives(work, os.path.join(out, "tools"))
     finally:
         shutil.rmtree(work)
 

@@ -1,0 +1,259 @@
+// The music import when things go wrong, with the fake ffprobe and ffmpeg: a stop, a cache that
+// cannot be written, prober output that is no use.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "music/soundtrack_db.h"
+#include "platform/text.h"
+#include "tests/music/music_import_fixture.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace launcher::test {
+namespace {
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+// Makes the atomic writer fail for one target: something stands at its temporary name that the
+// clearing of MUSIC leaves (it removes folders only). Natively a link into a folder that is not
+// there, on Windows a file held open without sharing. The writer removes what stood there when it
+// fails, so the next write goes through.
+class WriteBlocker {
+public:
+    explicit WriteBlocker(fs::path target) : partial_(std::move(target += ".partial")) {
+        fs::create_directories(partial_.parent_path());
+#ifdef _WIN32
+        handle_ = CreateFileW(partial_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot hold " << PathToUtf8(partial_);
+#else
+        fs::create_symlink("no-such-folder/partial", partial_);
+#endif
+    }
+    ~WriteBlocker() { Release(); }
+    WriteBlocker(const WriteBlocker&) = delete;
+    WriteBlocker& operator=(const WriteBlocker&) = delete;
+
+    void Release() {
+#ifdef _WIN32
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+#endif
+        std::error_code ec;
+        fs::remove(partial_, ec);
+    }
+
+private:
+    fs::path partial_;
+#ifdef _WIN32
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+#endif
+};
+
+class MusicImportFaultTest : public MusicImportTest {
+protected:
+    void SetUp() override {
+        MusicImportTest::SetUp();
+        UseFakeTools();
+    }
+
+    // Soundtracks "Rock" (three songs) and "Jazz" (two), each song converting to a text of its own.
+    fs::path MakeLibrary() {
+        const fs::path library = temp / "library";
+        for (const char* song : {"Rock/r1.mp3", "Rock/r2.mp3", "Rock/r3.mp3", "Jazz/j1.flac", "Jazz/j2.flac"}) {
+            AddFakeSong(library / song, "duration=1.5\nTAG:title=" + std::string(song) + "\n",
+                        std::string("wma of ") + song);
+        }
+        return library;
+    }
+
+    // Each song's file in MUSIC, by the source's name, as the cache gives it.
+    std::map<std::string, std::string> SongFiles() {
+        std::map<std::string, std::string> songs;
+        const nlohmann::json cache = Cache();
+        for (const auto& [key, member] : cache.items()) {
+            songs[PathToUtf8(Utf8Path(key).filename())] =
+                ReadFile(Music() / Utf8Path(member["file"].get<std::string>()));
+        }
+        return songs;
+    }
+};
+
+TEST_F(MusicImportFaultTest, AStopPutsTheReusedSongsBack) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    const std::map<std::string, std::string> before = MusicFiles();
+    result = "untouched";
+    onStatus = [this](const Status& status) {
+        if (status.detail.rfind("3 of", 0) == 0) builder->cancel = true;
+    };
+    EXPECT_FALSE(Import(library));
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_EQ(result, "untouched");
+    EXPECT_TRUE(MusicFiles() == before);
+    EXPECT_FALSE(fs::exists(Music() / ".staging"));
+
+    // The flag is cleared by the next import, which reuses everything.
+    onStatus = nullptr;
+    logged.clear();
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr("0 converted, 5 kept from last time"));
+}
+
+TEST_F(MusicImportFaultTest, AStopEndsARunningConversion) {
+    const fs::path library = MakeLibrary();
+    WriteFile(library / "Jazz" / "j1.flac.sleep", "60000");
+    std::atomic<bool> done{false};
+    std::thread stopper([&] {
+        // Once the converter is running on the sleeping song.
+        const std::string sleeping = "ffmpeg " + PathToUtf8(library / "Jazz" / "j1.flac");
+        while (!done) {
+            for (const std::string& run : TakeRuns()) {
+                if (run == sleeping) {
+                    builder->cancel = true;
+                    return;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const bool imported = Import(library);
+    done = true;
+    stopper.join();
+    EXPECT_FALSE(imported);
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // a hang guard only
+    EXPECT_THAT(MusicFiles(), IsEmpty());
+    EXPECT_FALSE(fs::exists(Music() / ".staging"));
+}
+
+// A cache that could not be written must not outlive the files it names: positions are names, and
+// the next import would give songs another song's file.
+TEST_F(MusicImportFaultTest, ACacheThatCannotBeWrittenLeavesNoDatabaseAndNoStaleCache) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    const std::map<std::string, std::string> songs = SongFiles();
+
+    // A soundtrack that sorts first moves every song to another file name.
+    AddFakeSong(library / "Blues" / "b1.mp3", "duration=2\n", "wma of Blues/b1.mp3");
+    WriteBlocker blocker(Music() / "launcher-music.json");
+    result = "untouched";
+    EXPECT_FALSE(Import(library));
+    blocker.Release();
+    EXPECT_THAT(error, testing::StartsWith("Could not write " + PathToUtf8(Music() / "launcher-music.json") + " ("));
+    EXPECT_THAT(error, testing::EndsWith(")"));
+    EXPECT_EQ(result, "untouched");
+    EXPECT_FALSE(fs::exists(Music() / "ST.DB"));
+    EXPECT_FALSE(fs::exists(Music() / "launcher-music.json"));
+
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_EQ(result, "6 songs in 3 soundtracks");
+    std::map<std::string, std::string> expected = songs;
+    expected["b1.mp3"] = "wma of Blues/b1.mp3";
+    EXPECT_EQ(SongFiles(), expected);
+    EXPECT_TRUE(fs::exists(Music() / "ST.DB"));
+}
+
+TEST_F(MusicImportFaultTest, ADatabaseThatCannotBeWrittenIsReportedAndTheNextImportGoesOn) {
+    const fs::path library = MakeLibrary();
+    WriteBlocker blocker(Music() / "ST.DB");
+    EXPECT_FALSE(Import(library));
+    blocker.Release();
+    EXPECT_THAT(error, testing::StartsWith("Could not write " + PathToUtf8(Music() / "ST.DB") + " ("));
+    EXPECT_FALSE(fs::exists(Music() / "ST.DB"));
+
+    logged.clear();
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr("0 converted, 5 kept from last time"));
+    EXPECT_TRUE(fs::exists(Music() / "ST.DB"));
+}
+
+#ifdef _WIN32
+// The game reading ST.DB while the import runs (on Linux nothing stops the owner of a folder from
+// removing a file in it): the import ends as a stop does.
+TEST_F(MusicImportFaultTest, ADatabaseThatCannotBeRemovedEndsTheImportAsAStopDoes) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    const std::map<std::string, std::string> before = MusicFiles();
+    const fs::path database = Music() / "ST.DB";
+    const HANDLE reader = CreateFileW(database.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    const bool imported = Import(library);
+    CloseHandle(reader);
+    EXPECT_FALSE(imported);
+    EXPECT_THAT(error, testing::StartsWith("Could not remove " + PathToUtf8(database) + " ("));
+    EXPECT_TRUE(MusicFiles() == before);
+    EXPECT_FALSE(fs::exists(Music() / ".staging"));
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_TRUE(MusicFiles() == before);
+}
+#endif
+
+TEST_F(MusicImportFaultTest, UselessProberOutputGivesTheFileNameAndNoDuration) {
+    const fs::path library = temp / "library";
+    AddFakeSong(library / "bytes.mp3", "duration=2\nTAG:title=\xFF\xFE\n", "wma of bytes");
+    AddFakeSong(library / "nan.mp3", "duration=nan\nTAG:artist=Someone\n", "wma of nan");
+    AddFakeSong(library / "inf.mp3", "duration=inf\n", "wma of inf");
+    AddFakeSong(library / "huge.mp3", "duration=1e300\n", "wma of huge");
+    ASSERT_TRUE(Import(library)) << error;
+    const nlohmann::json cache = Cache();
+    const auto member = [&](const char* file) { return cache.at(PathToUtf8(library / file)); };
+    EXPECT_EQ(member("bytes.mp3")["name"], "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(member("bytes.mp3")["ms"], 2000);
+    for (const char* file : {"nan.mp3", "inf.mp3", "huge.mp3"}) {
+        EXPECT_EQ(member(file)["ms"], 0) << file;
+        EXPECT_EQ(member(file)["name"], PathToUtf8(fs::path(file).stem())) << file;
+    }
+    // ST.DB holds the same name as the cache.
+    Soundtrack expected{"library", {}};
+    for (const char* file : {"bytes.mp3", "huge.mp3", "inf.mp3", "nan.mp3"}) {
+        expected.songs.push_back(Song{file, member(file)["name"], member(file)["ms"].get<std::int32_t>()});
+    }
+    EXPECT_TRUE(ReadFile(Music() / "ST.DB") == BuildSoundtrackDb({expected}));
+}
+
+// The cache is the launcher's own, but a file on the user's disk: a name in it never leads out of MUSIC.
+TEST_F(MusicImportFaultTest, ACachedFileNameLeadingOutOfMusicIsNotFollowed) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    WriteFile(temp / "outside.WMA", "not the launcher's");
+    nlohmann::json cache = Cache();
+    const std::string outside = PathToUtf8((temp / "outside.WMA").lexically_relative(Music()));
+    ASSERT_TRUE(fs::exists(Music() / Utf8Path(outside)));
+    cache[PathToUtf8(library / "Rock" / "r1.mp3")]["file"] = outside;
+    WriteFile(Music() / "launcher-music.json", cache.dump());
+    logged.clear();
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr("1 converted, 4 kept from last time"));
+    EXPECT_EQ(ReadFile(temp / "outside.WMA"), "not the launcher's");
+    EXPECT_EQ(SongFiles()["r1.mp3"], "wma of Rock/r1.mp3");
+}
+
+TEST_F(MusicImportFaultTest, EverySongFailingStillCompletes) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    for (const char* song : {"Rock/r1.mp3", "Rock/r2.mp3", "Rock/r3.mp3", "Jazz/j1.flac", "Jazz/j2.flac"}) {
+        WriteFile(library / (std::string(song) + ".fail"), "first line\nlast line\n");
+        WriteFile(library / song, "changed");
+    }
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_EQ(result, "0 songs in 0 soundtracks (5 could not be converted: see launcher.log)");
+    EXPECT_THAT(MusicFiles(),
+                ElementsAre(testing::Pair("ST.DB", BuildSoundtrackDb({})), testing::Pair("launcher-music.json", "{}")));
+    EXPECT_THAT(MusicLog(), testing::Contains("music: " + PathToUtf8(library / "Jazz" / "j1.flac") +
+                                              " could not be converted: last line"));
+}
+
+}  // namespace
+}  // namespace launcher::test
