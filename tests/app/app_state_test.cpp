@@ -14,8 +14,10 @@
 
 #include "platform/text.h"
 #include "tests/support/case_name.h"
+#include "tests/support/fake_tools.h"
 #include "tests/support/latch.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -268,6 +270,42 @@ INSTANTIATE_TEST_SUITE_P(
                     ThrowCase{"IllFormedUtf8Path", [] { (void)Utf8Path("music/\xff\xfe.mp3"); }},
                     ThrowCase{"NotAnException", [] { throw 42; }}),
     test::CaseName());
+
+#ifndef _WIN32
+// A real task: the music import on the fake ffprobe and ffmpeg, stopped by the Stop button's flag
+// while it converts.
+TEST_F(AppStateTest, AStoppedMusicImportShowsTheStoppedText) {
+    const fs::path fakes = temp / "fakes";
+    for (const char* name : {"ffprobe", "ffmpeg"}) test::PlaceFakeTool(fakes / name);
+    const std::string savedPath = app.platform->GetEnv("PATH");
+    test::SetTestEnv("PATH", PathToUtf8(fakes) + app.platform->PathListSeparator() + savedPath);
+    const fs::path library = temp / "library";
+    for (const char* song : {"Rock/one.mp3", "Rock/two.mp3", "Rock/three.mp3"}) {
+        const fs::path file = library / song;
+        test::WriteFile(file, "the source of " + std::string(song));
+        test::WriteFile(fs::path(file) += ".probe", "duration=1.5\n");
+        test::WriteFile(fs::path(file) += ".converted", "wma of " + std::string(song));
+    }
+
+    std::vector<std::string> details;
+    app.builder->statusCallback = [this, &details](const Status& status) {
+        OnStatus(app, status);
+        details.push_back(status.detail);
+        if (status.detail.starts_with("2 of 3")) app.builder->cancel = true;
+    };
+    std::string result;
+    Run([&](std::string& error) { return app.builder->ImportMusic(library, result, error); }, "Your music is ready.");
+    test::SetTestEnv("PATH", savedPath);
+
+    const Shown shown = Copy(app);
+    EXPECT_EQ(shown.error, kStopped);
+    EXPECT_EQ(shown.notice, "");
+    EXPECT_TRUE(IsReset(shown.status));
+    ASSERT_EQ(details.size(), 2u) << "the import did not get to the second song";
+    EXPECT_TRUE(details[0].starts_with("1 of 3")) << details[0];
+    EXPECT_FALSE(fs::exists(app.builder->MusicFolder() / "ST.DB"));
+}
+#endif
 
 TEST_F(AppStateTest, DestroyingTheAppStopsTheRunningTask) {
     auto owned = std::make_unique<App>();
