@@ -25,6 +25,11 @@ std::string ComposeErrorText(const std::string& message, std::uint32_t code, con
     return result + ")";
 }
 
+std::string ErrorCodeText(const std::error_code& code) {
+    if (code.category() == std::system_category()) return SystemErrorText(static_cast<std::uint32_t>(code.value()));
+    return Trimmed(code.message());
+}
+
 #ifdef _WIN32
 
 std::string SystemErrorText(std::uint32_t code) {

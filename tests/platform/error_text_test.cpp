@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "tests/support/case_name.h"
 
 #ifdef _WIN32
@@ -35,6 +38,14 @@ INSTANTIATE_TEST_SUITE_P(
                     ComposeCase{"only_line_breaks", 7, "\r\n", "Could not start the game (7)"},
                     ComposeCase{"code_is_unsigned", 0x80070005u, "x", "Could not start the game (2147942405: x)"}),
     test::CaseName());
+
+// The standard library hands over errno values (its generic category) on Windows too, where the
+// system numbers its errors otherwise: EACCES (13) is "The data is invalid" there.
+TEST(ErrorCodeTextTest, TakesEachCodeInItsOwnCategory) {
+    EXPECT_EQ(ErrorCodeText(std::make_error_code(std::errc::permission_denied)), std::strerror(EACCES));
+    const std::error_code system(EACCES, std::system_category());
+    EXPECT_EQ(ErrorCodeText(system), SystemErrorText(EACCES));
+}
 
 #ifdef _WIN32
 
