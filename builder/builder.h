@@ -98,6 +98,17 @@ public:
     bool FetchSource(std::string& error);
     // Writes the chosen copy's XBEs into source/assets, leaving those already identical untouched.
     bool WriteXbe(std::string& error);
+
+    // What a game installed from the package no longer needs (package mode only): the folders in
+    // tools/ but the audio converter's, then source/, downloads/ and agreed.txt where they exist.
+    std::vector<std::filesystem::path> ListToolFolders() const;
+    // Their size in bytes; links count nothing.
+    std::uint64_t ToolsDiskUse() const;
+    // Removes them in order; the first failure stops with "Could not remove <path>: <system text>".
+    bool RemoveTools(std::string& error);
+    // The compile's intermediate files: play/compiler/work in package mode, else source/out.
+    std::uint64_t BuildFilesSize() const;
+    bool RemoveBuildFiles(std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.

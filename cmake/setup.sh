@@ -9,6 +9,8 @@ packages=(
   googletest nlohmann-json3-dev libcurl4-openssl-dev openssl libzip-dev zip
   msitools wixl gcab curl git
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 xvfb fonts-wine
+  # chattr, which the tests use to make a removal fail.
+  e2fsprogs
   # libzip-dev's CMake package checks that libzip's tools are installed, though nothing uses them.
   zipcmp zipmerge ziptool
   "$@"
