@@ -99,6 +99,12 @@ public:
     // Writes the chosen copy's XBEs into source/assets, leaving those already identical untouched.
     bool WriteXbe(std::string& error);
 
+    // Whether the installed game is older than what this launcher would build now: for a released
+    // launcher, built by another version; for a development one, its checkout behind the branch's
+    // tip on the server (asked with git, which moves only the remote-tracking branch). False, with
+    // git's error and no update, when a git run fails.
+    bool SourceUpdateAvailable(bool& available, std::string& error);
+
     // What a game installed from the package no longer needs (package mode only): the folders in
     // tools/ but the audio converter's, then source/, downloads/ and agreed.txt where they exist.
     std::vector<std::filesystem::path> ListToolFolders() const;
