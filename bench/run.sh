@@ -2,11 +2,11 @@
 # Runs the benchmarks on demand (never from the tests): an optimised native build, each figure the
 # median of five runs, against the reference tools measured in the same run.
 #   bench/run.sh [sha] [identify] [adopt] [download] [process] [zip] [package] [tarxz] [music]
-#   (all when none is named)
+#   [disk_use]   (all when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 chosen=("$@")
-[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz music)
+[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz music disk_use)
 wanted() { local name; for name in "${chosen[@]}"; do [ "$name" = "$1" ] && return 0; done; return 1; }
 
 reference_tools=()
@@ -15,7 +15,7 @@ wanted package && reference_tools+=(unzip zip)
 bash cmake/setup.sh "${reference_tools[@]}"
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench zip_bench adopt_bench \
-  package_bench tarxz_bench music_bench helper_child
+  package_bench tarxz_bench music_bench disk_use_bench helper_child
 bin=build/bench/bench
 work=$(mktemp -d)
 server=
@@ -373,6 +373,56 @@ bench_music() {
     "$(cut -d' ' -f3- "$work/ours.1")"
 }
 
-for name in sha identify adopt download process zip package tarxz music; do
+
+# The size of 200,000 build files in about 400 folders, against du -sb on the same tree, with a warm
+# cache; the tools take turns. du also counts the folders, so the sum is checked against find's.
+bench_disk_use() {
+  local base="$work/disk-use" out
+  out="$base/source/out"
+  echo "making 200,000 build files"
+  python3 bench/disk_use_tree.py "$out"
+  local files folders expected ours walk
+  files=$(find "$out" -type f | wc -l)
+  folders=$(find "$out" -mindepth 1 -type d | wc -l)
+  expected=$(find "$out" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%.0f", s }')
+  ours=$("$bin/disk_use_bench" "$base")
+  walk=$("$bin/disk_use_bench" --walk-tree "$base")
+  du -sb "$out" >/dev/null
+  if [ "$ours" != "$expected" ] || [ "$walk" != "$expected" ]; then
+    echo "disk use: BuildFilesSize says $ours, the walk $walk, find's sizes add up to $expected"
+    return 1
+  fi
+  rm -f "$work"/du.times "$work"/ours.times "$work"/walk.times
+  for _ in 1 2 3 4 5; do
+    seconds du -sb "$out" >>"$work/du.times"
+    seconds "$bin/disk_use_bench" "$base" >>"$work/ours.times"
+    seconds "$bin/disk_use_bench" --walk-tree "$base" >>"$work/walk.times"
+  done
+  local du_time ours_time walk_time
+  du_time=$(median <"$work/du.times")
+  ours_time=$(median <"$work/ours.times")
+  walk_time=$(median <"$work/walk.times")
+  printf 'size of %s files in %s folders (%s bytes, as find adds them up): du -sb %.3f s, BuildFilesSize %.3f s: %.2f x du'"'"'s time; WalkTree and a size query a file %.3f s: %.2f x\n' \
+    "$files" "$folders" "$ours" "$du_time" "$ours_time" "$(ratio "$ours_time" "$du_time")" "$walk_time" \
+    "$(ratio "$walk_time" "$du_time")"
+  echo "  each run: du $(tr '\n' ' ' <"$work/du.times")| BuildFilesSize $(tr '\n' ' ' <"$work/ours.times")| WalkTree $(tr '\n' ' ' <"$work/walk.times")"
+  if have_wine; then
+    windows_build disk_use_bench
+    local wine_sum wine_time
+    wine_time=$(
+      source cmake/wine-session.sh
+      wine_session_start build/windows >/dev/null
+      wine_sum=$(build/windows/wine-run.sh build/windows/bench/disk_use_bench.exe "Z:$base" | tr -d '\r')
+      [ "$wine_sum" = "$expected" ] || { echo "under Wine BuildFilesSize says $wine_sum" >&2; exit 1; }
+      for _ in 1 2 3 4 5; do
+        seconds build/windows/wine-run.sh build/windows/bench/disk_use_bench.exe "Z:$base"
+      done | median)
+    printf 'BuildFilesSize of the same tree under Wine, the start of Wine included: %.3f s (%.2f x the native du'"'"'s time)\n' \
+      "$wine_time" "$(ratio "$wine_time" "$du_time")"
+  fi
+  rm -rf "$base"
+}
+
+for name in sha identify adopt download process zip package tarxz music disk_use; do
   if wanted "$name"; then "bench_$name"; fi
 done

@@ -138,6 +138,22 @@ public:
     // and the work folder goes; error becomes "cancelled".
     void CancelMusicImport(const std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& movedBack,
                            const std::filesystem::path& staging, std::string& error);
+    // Whether the installed game is older than what this launcher would build now: for a released
+    // launcher, built by another version; for a development one, its checkout behind the branch's
+    // tip on the server (asked with git, which moves only the remote-tracking branch). False, with
+    // git's error and no update, when a git run fails.
+    bool SourceUpdateAvailable(bool& available, std::string& error);
+
+    // What a game installed from the package no longer needs (package mode only): the folders in
+    // tools/ but the audio converter's, then source/, downloads/ and agreed.txt where they exist.
+    std::vector<std::filesystem::path> ListToolFolders() const;
+    // Their size in bytes; links count nothing.
+    std::uint64_t ToolsDiskUse() const;
+    // Removes them in order; the first failure stops with "Could not remove <path>: <system text>".
+    bool RemoveTools(std::string& error);
+    // The compile's intermediate files: play/compiler/work in package mode, else source/out.
+    std::uint64_t BuildFilesSize() const;
+    bool RemoveBuildFiles(std::string& error);
 };
 
 // The whole file byte for byte into text; false, with text untouched, when it cannot be opened.

@@ -11,6 +11,8 @@ packages=(
   # The music import runs Debian's ffprobe and ffmpeg natively; the tests make their songs with them.
   ffmpeg
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 xvfb fonts-wine
+  # chattr, which the tests use to make a removal fail.
+  e2fsprogs
   # libzip-dev's CMake package checks that libzip's tools are installed, though nothing uses them.
   zipcmp zipmerge ziptool
   "$@"

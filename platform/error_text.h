@@ -14,10 +14,10 @@ std::string ComposeErrorText(const std::string& message, std::uint32_t code, con
 // without trailing line breaks and blanks; empty when the system has none.
 std::string SystemErrorText(std::uint32_t code);
 
-// The system's own words for an error code the standard library or our file helpers report: a
-// code of the system's category through SystemErrorText, as every other failed system call words
-// it, any other through its category.
-std::string ErrorCodeText(const std::error_code& ec);
+// The system's words for an error code as the standard library hands it over: a code of the system
+// category by SystemErrorText, an errno value of the generic category by the C library's text
+// (on Windows the two number their errors differently).
+std::string ErrorCodeText(const std::error_code& code);
 
 #ifdef _WIN32
 // Reads the calling thread's last error first, so call it right after the failing call. When the

@@ -1,7 +1,16 @@
 #include "platform/file_tree.h"
 
+#include <vector>
+
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
 #endif
 
 namespace fs = std::filesystem;
@@ -13,6 +22,47 @@ namespace {
 
 // libstdc++ on Windows sees neither junctions nor symbolic links, so ask for the attribute.
 DWORD Attributes(const fs::path& path) { return GetFileAttributesW(path.c_str()); }
+
+// Any reparse point counts as a link: stricter than the link tags alone, it errs toward entering
+// less. (Under Wine a Linux symbolic link to a folder shows as a reparse point with tag 0.)
+bool IsLinkAttributes(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+EntryKind KindOf(DWORD attributes) {
+    if (IsLinkAttributes(attributes)) return EntryKind::Link;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder : EntryKind::File;
+}
+
+std::uint64_t FileSize(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+
+// What path itself is, and a file's size; false when its status cannot be read.
+bool QueryRoot(const fs::path& path, EntryKind& kind, std::uint64_t& size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    kind = KindOf(data.dwFileAttributes);
+    size = FileSize(data.nFileSizeHigh, data.nFileSizeLow);
+    return true;
+}
+
+// The bytes of the files directly in folder by the kind and size its listing gives, with no query
+// per entry; its real folders go to subfolders.
+std::uint64_t ListedFileBytes(const fs::path& folder, std::vector<fs::path>& subfolders) {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    std::uint64_t total = 0;
+    do {
+        const std::wstring_view name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const EntryKind kind = KindOf(data.dwFileAttributes);
+        if (kind == EntryKind::File) total += FileSize(data.nFileSizeHigh, data.nFileSizeLow);
+        if (kind == EntryKind::Folder) subfolders.push_back(folder / name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return total;
+}
 
 bool RemoveEntry(const fs::path& path, std::error_code& ec) {
     const DWORD attributes = Attributes(path);
@@ -40,14 +90,53 @@ bool RemoveEntry(const fs::path& path, std::error_code& ec) {
     return !ec;
 }
 
+// Only regular files count as files here: a socket or a device has no size worth adding.
+bool QueryRoot(const fs::path& path, EntryKind& kind, std::uint64_t& size) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return false;
+    kind = S_ISLNK(info.st_mode) ? EntryKind::Link : S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::File;
+    size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
+    return true;
+}
+
+// The bytes of the regular files directly in folder; its real folders go to subfolders. The kind
+// is the listing's (d_type), and a file's size is one status query relative to the open folder,
+// as du makes it: a query by the whole path, which the system resolves anew each time, takes twice
+// as long. The folder is opened without following a link, so one that became a link since it was
+// listed is not entered either.
+std::uint64_t ListedFileBytes(const fs::path& folder, std::vector<fs::path>& subfolders) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return 0;
+    DIR* const listing = fdopendir(fd);
+    if (listing == nullptr) {
+        close(fd);
+        return 0;
+    }
+    std::uint64_t total = 0;
+    while (const dirent* entry = readdir(listing)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        bool folderEntry = entry->d_type == DT_DIR;
+        // Some file systems leave the kind out of the listing: then the query tells it.
+        if (entry->d_type == DT_REG || entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            if (fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (S_ISREG(info.st_mode)) total += static_cast<std::uint64_t>(info.st_size);
+            folderEntry = S_ISDIR(info.st_mode);
+        }
+        if (folderEntry) subfolders.push_back(folder / name);
+    }
+    closedir(listing);
+    return total;
+}
+
 #endif
 
 }  // namespace
 
 bool IsLink(const fs::path& path) {
 #ifdef _WIN32
-    const DWORD attributes = Attributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return IsLinkAttributes(Attributes(path));
 #else
     std::error_code ec;
     return fs::is_symlink(fs::symlink_status(path, ec));
@@ -76,6 +165,21 @@ bool RemoveTree(const fs::path& path, std::error_code& ec) {
         }
     }
     return RemoveEntry(path, ec);
+}
+
+std::uint64_t TreeSize(const fs::path& path) {
+    EntryKind kind = EntryKind::File;
+    std::uint64_t total = 0;
+    if (!QueryRoot(path, kind, total) || kind == EntryKind::Link) return 0;
+    if (kind == EntryKind::File) return total;
+    // Folders still to list, rather than recursion: a deep tree cannot exhaust the stack.
+    std::vector<fs::path> folders{path};
+    while (!folders.empty()) {
+        const fs::path folder = std::move(folders.back());
+        folders.pop_back();
+        total += ListedFileBytes(folder, folders);
+    }
+    return total;
 }
 
 bool WalkTree(const fs::path& root, const std::function<void(const fs::path&, EntryKind)>& visit, std::error_code& ec) {

@@ -3,6 +3,7 @@
 // junction into the user's own files: every recursive walk or removal goes through here, so that
 // a link is only ever handled as itself and nothing behind it is touched.
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <system_error>
@@ -20,6 +21,13 @@ bool IsRealFolder(const std::filesystem::path& path);
 bool RemoveTree(const std::filesystem::path& path, std::error_code& ec);
 
 enum class EntryKind { File, Folder, Link };
+
+// The bytes the files at path take: a file its own size, a real folder the sum over all the files
+// below it. A link is neither entered nor counted, whatever it points at, also when it stands at
+// path itself: a link into the user's own folder must not make it look like ours, and a library's
+// versioned links must not count it twice. What cannot be read adds nothing. Each file costs one
+// status query at most: its kind is the one its folder's listing gives (on Windows its size too).
+std::uint64_t TreeSize(const std::filesystem::path& path);
 
 // Visits everything below root, a folder before what it holds. Links are visited, never entered.
 bool WalkTree(const std::filesystem::path& root,

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "tests/support/case_name.h"
 
 #ifdef _WIN32
@@ -43,6 +46,14 @@ TEST(ErrorCodeTextTest, WordsBothCategories) {
     const std::error_code missing = std::make_error_code(std::errc::no_such_file_or_directory);
     EXPECT_EQ(ErrorCodeText(missing), missing.message());
     EXPECT_FALSE(missing.message().empty());
+}
+
+// The standard library hands over errno values (its generic category) on Windows too, where the
+// system numbers its errors otherwise: EACCES (13) is "The data is invalid" there.
+TEST(ErrorCodeTextTest, TakesEachCodeInItsOwnCategory) {
+    EXPECT_EQ(ErrorCodeText(std::make_error_code(std::errc::permission_denied)), std::strerror(EACCES));
+    const std::error_code system(EACCES, std::system_category());
+    EXPECT_EQ(ErrorCodeText(system), SystemErrorText(EACCES));
 }
 
 #ifdef _WIN32

@@ -34,3 +34,32 @@ endforeach()
 file(MAKE_DIRECTORY "${ROOT}/loop/source")
 file(WRITE "${ROOT}/loop/source/keep.txt" "keep")
 file(CREATE_LINK ".git" "${ROOT}/loop/source/.git" SYMBOLIC)
+
+# And for the disk use of old tools, a base folder whose tools lead outside it, by a link inside a
+# tool folder and by a link standing in tools/ itself; the sizes are all that is read there:
+#   disk_use_sizes/outside/keep.txt                      4 bytes
+#   disk_use_sizes/base/tools/cmake/bin/cmake.txt        5 bytes
+#   disk_use_sizes/base/tools/cmake/outside -> disk_use_sizes/outside
+#   disk_use_sizes/base/tools/linked -> disk_use_sizes/outside
+# and one that their removal takes apart:
+#   disk_use_remove/outside/keep.txt
+#   disk_use_remove/base/tools/{git/cmd/git.txt, ninja/ninja.txt, zlib/bin/zlib.txt, zlib/outside -> outside}
+#   disk_use_remove/base/downloads/part.bin
+#   disk_use_remove/base/agreed.txt
+set(base "${ROOT}/disk_use_sizes")
+file(MAKE_DIRECTORY "${base}/outside" "${base}/base/tools/cmake/bin")
+file(WRITE "${base}/outside/keep.txt" "keep")
+file(WRITE "${base}/base/tools/cmake/bin/cmake.txt" "cmake")
+file(CREATE_LINK "${base}/outside" "${base}/base/tools/cmake/outside" SYMBOLIC)
+file(CREATE_LINK "${base}/outside" "${base}/base/tools/linked" SYMBOLIC)
+
+set(base "${ROOT}/disk_use_remove")
+file(MAKE_DIRECTORY "${base}/outside" "${base}/base/tools/zlib/bin" "${base}/base/tools/git/cmd" "${base}/base/tools/ninja"
+  "${base}/base/downloads")
+file(WRITE "${base}/outside/keep.txt" "keep")
+file(WRITE "${base}/base/tools/zlib/bin/zlib.txt" "zlib")
+file(CREATE_LINK "${base}/outside" "${base}/base/tools/zlib/outside" SYMBOLIC)
+file(WRITE "${base}/base/tools/git/cmd/git.txt" "git")
+file(WRITE "${base}/base/tools/ninja/ninja.txt" "ninja")
+file(WRITE "${base}/base/downloads/part.bin" "part")
+file(WRITE "${base}/base/agreed.txt" "https://example.invalid/terms")
