@@ -25,10 +25,6 @@ bool RunGuarded(Body&& body, std::string& failure) {
 
 std::string FailureText(const std::string& what) { return "Something went wrong: " + what + ", see launcher.log"; }
 
-// TODO: the Builder's size queries, once they are in.
-std::uint64_t BuildFilesBytes(Builder&) { return 0; }
-std::uint64_t OldToolsBytes(Builder&) { return 0; }
-
 }  // namespace
 
 App::App() : http(MakeHttp()), platform(MakePlatform()) {}
@@ -51,9 +47,8 @@ void App::RunTask(std::function<bool(std::string&)> task, std::string doneMessag
         notice.clear();
         status = Status{};
     }
-    taskThread = std::thread([this, task = std::move(task), doneMessage = std::move(doneMessage)] {
-        TaskBody(task, doneMessage);
-    });
+    taskThread = std::thread(
+        [this, task = std::move(task), doneMessage = std::move(doneMessage)] { TaskBody(task, doneMessage); });
 }
 
 void App::TaskBody(const std::function<bool(std::string&)>& task, const std::string& doneMessage) {
@@ -77,9 +72,14 @@ void App::TaskBody(const std::function<bool(std::string&)>& task, const std::str
         }
         status = Status{};
         if (builder) {
-            // A size that cannot be read keeps its last value.
-            if (!RunGuarded([&] { buildFilesSize = BuildFilesBytes(*builder); }, failure)) sizeFailures.push_back(failure);
-            if (!RunGuarded([&] { toolsSize = OldToolsBytes(*builder); }, failure)) sizeFailures.push_back(failure);
+            // The walks run under the lock, so the window may wait for them. A size whose query
+            // throws keeps its last value.
+            if (!RunGuarded([&] { buildFilesSize = builder->BuildFilesSize(); }, failure)) {
+                sizeFailures.push_back(failure);
+            }
+            if (!RunGuarded([&] { toolsSize = builder->ToolsDiskUse(); }, failure)) {
+                sizeFailures.push_back(failure);
+            }
             if (!sizeFailures.empty()) error = FailureText(sizeFailures.front());
         }
         busy = false;

@@ -1,7 +1,5 @@
 // The application state and its task thread: outcomes, refusal, failures that throw, the log's cap,
 // shutdown with a task running, and the two threads meeting in the callbacks.
-#include "app/app.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/app.h"
 #include "platform/text.h"
 #include "tests/support/case_name.h"
 #include "tests/support/fake_tools.h"
@@ -109,15 +108,19 @@ class AppStateOutcomeTest : public AppStateTest, public testing::WithParamInterf
 TEST_P(AppStateOutcomeTest, ShowsWhatTheTaskReturned) {
     const OutcomeCase& c = GetParam();
     // A previous outcome of the other kind, which the new task replaces.
-    Run([&](std::string& error) {
-        error = "earlier failure";
-        return !c.result;
-    }, "earlier notice");
-    Run([&](std::string& error) {
-        app.builder->Report("Downloading cmake", "12 MB of 40 MB", 0.3);
-        error = c.taskError;
-        return c.result;
-    }, c.doneMessage);
+    Run(
+        [&](std::string& error) {
+            error = "earlier failure";
+            return !c.result;
+        },
+        "earlier notice");
+    Run(
+        [&](std::string& error) {
+            app.builder->Report("Downloading cmake", "12 MB of 40 MB", 0.3);
+            error = c.taskError;
+            return c.result;
+        },
+        c.doneMessage);
 
     const Shown shown = Copy(app);
     EXPECT_EQ(shown.error, c.error);
@@ -140,15 +143,72 @@ INSTANTIATE_TEST_SUITE_P(
                     OutcomeCase{"FailureWithoutText", false, "", "Done.", "", ""}),
     test::CaseName());
 
+struct SizeCase {
+    std::string name;
+    bool packageMode;
+    bool result;
+    // Files the task writes (relative to the base folder) with their sizes.
+    std::vector<std::pair<std::string, std::size_t>> files;
+    std::uint64_t buildFilesSize;
+    std::uint64_t toolsSize;
+};
+
+class AppStateSizeTest : public AppStateTest, public testing::WithParamInterface<SizeCase> {};
+
+TEST_P(AppStateSizeTest, TheSizesAreReadAgainWhenATaskEnds) {
+    const SizeCase& c = GetParam();
+    if (c.packageMode) app.builder->game.package = "velmora-port.zip";
+    {
+        // As the entry function fills them at start.
+        std::lock_guard<std::mutex> lock(app.mutex);
+        app.buildFilesSize = 1;
+        app.toolsSize = 1;
+    }
+    Run(
+        [&](std::string& error) {
+            for (const auto& [file, size] : c.files) test::WriteFile(app.baseFolder / file, std::string(size, 'x'));
+            error = "Preparing the build failed, see launcher.log";
+            return c.result;
+        },
+        "Done.");
+    const Shown shown = Copy(app);
+    EXPECT_EQ(shown.buildFilesSize, c.buildFilesSize);
+    EXPECT_EQ(shown.toolsSize, c.toolsSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, AppStateSizeTest,
+                         testing::Values(
+                             // Outside package mode the build files are the source build's output and no tool is old.
+                             SizeCase{"SourceBuildFailed",
+                                      false,
+                                      false,
+                                      {{"source/out/build/release/game.obj", 5000},
+                                       {"source/out/CMakeCache.txt", 120},
+                                       {"tools/cmake/bin/cmake", 900}},
+                                      5120,
+                                      0},
+                             SizeCase{"PackageBuilt",
+                                      true,
+                                      true,
+                                      {{"play/compiler/work/code.bin", 3000},
+                                       {"tools/cmake/bin/cmake", 1000},
+                                       {"tools/ffmpeg/bin/ffmpeg", 700},
+                                       {"source/out/game.obj", 50}},
+                                      3000,
+                                      1050}),
+                         test::CaseName());
+
 TEST_F(AppStateTest, ASecondTaskWhileOneRunsIsDropped) {
     test::Latch started, release;
-    Status reported{"Unpacking the package", "3 of 10 files", 0.3};
-    app.RunTask([&](std::string&) {
-        app.builder->Report(reported.title, reported.detail, reported.fraction);
-        started.Open();
-        release.Wait();
-        return true;
-    }, "A done");
+    const Status reported{"Unpacking the package", "3 of 10 files", 0.3};
+    app.RunTask(
+        [&](std::string&) {
+            app.builder->Report(reported.title, reported.detail, reported.fraction);
+            started.Open();
+            release.Wait();
+            return true;
+        },
+        "A done");
     started.Wait();
     {
         // As a page would show them while the task runs.
@@ -158,11 +218,13 @@ TEST_F(AppStateTest, ASecondTaskWhileOneRunsIsDropped) {
     }
 
     bool secondRan = false;
-    app.RunTask([&](std::string& error) {
-        secondRan = true;
-        error = "B failed";
-        return false;
-    }, "B done");
+    app.RunTask(
+        [&](std::string& error) {
+            secondRan = true;
+            error = "B failed";
+            return false;
+        },
+        "B done");
 
     EXPECT_TRUE(app.busy);
     Shown shown = Copy(app);
@@ -182,11 +244,13 @@ TEST_F(AppStateTest, ASecondTaskWhileOneRunsIsDropped) {
 TEST_F(AppStateTest, StartingATaskClearsTheLastOutcomeAtOnce) {
     for (const bool lastResult : {false, true}) {
         SCOPED_TRACE(lastResult ? "after a success" : "after a failure");
-        Run([&](std::string& error) {
-            app.builder->Report("Building", "", 0.5);
-            error = "Preparing the build failed, see launcher.log";
-            return lastResult;
-        }, "The game is ready.");
+        Run(
+            [&](std::string& error) {
+                app.builder->Report("Building", "", 0.5);
+                error = "Preparing the build failed, see launcher.log";
+                return lastResult;
+            },
+            "The game is ready.");
         {
             const Shown last = Copy(app);
             ASSERT_FALSE(last.error.empty() && last.notice.empty());
@@ -197,10 +261,12 @@ TEST_F(AppStateTest, StartingATaskClearsTheLastOutcomeAtOnce) {
         }
 
         test::Latch release;
-        app.RunTask([&](std::string&) {
-            release.Wait();
-            return true;
-        }, "");
+        app.RunTask(
+            [&](std::string&) {
+                release.Wait();
+                return true;
+            },
+            "");
         const Shown shown = Copy(app);
         EXPECT_EQ(shown.error, "");
         EXPECT_EQ(shown.notice, "");
@@ -234,12 +300,14 @@ TEST_P(AppStateThrowTest, AThrowingTaskFailsAndTheNextOneRuns) {
     const std::string what = WhatItSays(GetParam().raise);
     ASSERT_NE(what, "nothing thrown");
 
-    Run([&](std::string& error) {
-        app.builder->Report("Reading the release", "", -1.0);
-        error = "half-written text";
-        GetParam().raise();
-        return true;
-    }, "Done.");
+    Run(
+        [&](std::string& error) {
+            app.builder->Report("Reading the release", "", -1.0);
+            error = "half-written text";
+            GetParam().raise();
+            return true;
+        },
+        "Done.");
 
     EXPECT_FALSE(app.busy);
     Shown shown = Copy(app);
@@ -258,18 +326,19 @@ TEST_P(AppStateThrowTest, AThrowingTaskFailsAndTheNextOneRuns) {
     EXPECT_EQ(shown.notice, "Done.");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Throws, AppStateThrowTest,
-    testing::Values(ThrowCase{"RuntimeError", [] { throw std::runtime_error("the disk went away"); }},
-                    // Remote JSON of the wrong shape.
-                    ThrowCase{"JsonTypeError",
-                              [] {
-                                  const nlohmann::json answer = nlohmann::json::parse(R"({"tag_name": 7})");
-                                  (void)answer["tag_name"].get<std::string>();
-                              }},
-                    ThrowCase{"IllFormedUtf8Path", [] { (void)Utf8Path("music/\xff\xfe.mp3"); }},
-                    ThrowCase{"NotAnException", [] { throw 42; }}),
-    test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Throws, AppStateThrowTest,
+                         testing::Values(ThrowCase{"RuntimeError",
+                                                   [] { throw std::runtime_error("the disk went away"); }},
+                                         // Remote JSON of the wrong shape.
+                                         ThrowCase{"JsonTypeError",
+                                                   [] {
+                                                       const nlohmann::json answer =
+                                                           nlohmann::json::parse(R"({"tag_name": 7})");
+                                                       (void)answer["tag_name"].get<std::string>();
+                                                   }},
+                                         ThrowCase{"IllFormedUtf8Path", [] { (void)Utf8Path("music/\xff\xfe.mp3"); }},
+                                         ThrowCase{"NotAnException", [] { throw 42; }}),
+                         test::CaseName());
 
 #ifndef _WIN32
 // A real task: the music import on the fake ffprobe and ffmpeg, stopped by the Stop button's flag
@@ -312,16 +381,18 @@ TEST_F(AppStateTest, DestroyingTheAppStopsTheRunningTask) {
     ConnectBuilder(*owned, temp / "Second");
     test::Latch started;
     bool sawCancel = false;
-    owned->RunTask([&, builder = owned->builder.get()](std::string& error) {
-        started.Open();
-        const auto until = std::chrono::steady_clock::now() + kDeadline;
-        while (!builder->cancel && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        sawCancel = builder->cancel;
-        error = "cancelled";
-        return false;
-    }, "");
+    owned->RunTask(
+        [&, builder = owned->builder.get()](std::string& error) {
+            started.Open();
+            const auto until = std::chrono::steady_clock::now() + kDeadline;
+            while (!builder->cancel && std::chrono::steady_clock::now() < until) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            sawCancel = builder->cancel;
+            error = "cancelled";
+            return false;
+        },
+        "");
     started.Wait();
     owned.reset();
     EXPECT_TRUE(sawCancel);
@@ -351,15 +422,17 @@ TEST_F(AppStateTest, TheLogKeepsTheNewest2000Lines) {
 TEST_F(AppStateTest, TheTwoThreadsMeetOnlyUnderTheLocks) {
     constexpr int kSteps = 400;
     test::Latch started;
-    app.RunTask([&](std::string& error) {
-        started.Open();
-        for (int i = 0; i < kSteps; ++i) {
-            app.builder->Report("step " + std::to_string(i), std::to_string(i), i / double(kSteps));
-            app.builder->Log("task " + std::to_string(i));
-        }
-        error = "stopped at the end";
-        return false;
-    }, "");
+    app.RunTask(
+        [&](std::string& error) {
+            started.Open();
+            for (int i = 0; i < kSteps; ++i) {
+                app.builder->Report("step " + std::to_string(i), std::to_string(i), i / double(kSteps));
+                app.builder->Log("task " + std::to_string(i));
+            }
+            error = "stopped at the end";
+            return false;
+        },
+        "");
     started.Wait();
 
     int ownLines = 0;
