@@ -4,6 +4,7 @@
 
 #include "game/game.h"
 #include "platform/download.h"
+#include "platform/outside_json.h"
 
 namespace launcher {
 namespace {
@@ -68,8 +69,8 @@ bool LatestRelease(Http& http, const Game& game, Release& release, std::string& 
     }
     std::string body;
     if (!FetchText(http, address, body, error)) return false;
-    const nlohmann::json root = nlohmann::json::parse(body, nullptr, false);
-    if (!root.is_object() || !root.contains("tag_name")) {
+    nlohmann::json root;
+    if (!ParseOutsideJson(body, root) || !root.is_object() || !root.contains("tag_name")) {
         error = "no published release";
         return false;
     }

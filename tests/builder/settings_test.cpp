@@ -8,6 +8,7 @@
 #include "builder/builder.h"
 #include "platform/text.h"
 #include "tests/support/case_name.h"
+#include "tests/support/deep_json.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
@@ -108,7 +109,10 @@ TEST_P(DamagedSettingsTest, ReadsAsHoldingNothing) {
 INSTANTIATE_TEST_SUITE_P(Cases, DamagedSettingsTest,
                          testing::Values(DamagedCase{"array", "[]"}, DamagedCase{"not_json", "{\"game\": "},
                                          DamagedCase{"number", "42"}, DamagedCase{"empty", ""},
-                                         DamagedCase{"comment", "// mine\n{\"game\": \"/g\"}"}),
+                                         DamagedCase{"comment", "// mine\n{\"game\": \"/g\"}"},
+                                         // A hand-edited member nested far deeper than any real file.
+                                         DamagedCase{"a_member_nested_too_deep", "{\"game\": \"/g\", \"zeta\": " +
+                                                                                     test::NestedArrays(100000) + "}"}),
                          test::CaseName());
 
 TEST_F(SettingsTest, ValuesOfTheWrongTypeGiveTheDefaults) {

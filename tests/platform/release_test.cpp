@@ -4,6 +4,7 @@
 
 #include "game/game.h"
 #include "tests/support/case_name.h"
+#include "tests/support/deep_json.h"
 #include "tests/support/fake_http.h"
 
 namespace launcher {
@@ -171,13 +172,15 @@ TEST_P(LatestReleaseBadAnswerTest, SaysThereIsNoRelease) {
     EXPECT_EQ(release.tag, GetParam().touched ? "" : "old");
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, LatestReleaseBadAnswerTest,
-                         testing::Values(BadAnswerCase{"not_json", "<html>", false},
-                                         BadAnswerCase{"array", "[]", false},
-                                         BadAnswerCase{"no_tag", R"({"name": "x"})", false},
-                                         BadAnswerCase{"empty_tag", R"({"tag_name": ""})", true},
-                                         BadAnswerCase{"tag_not_text", R"({"tag_name": 3})", true}),
-                         test::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Answers, LatestReleaseBadAnswerTest,
+    testing::Values(BadAnswerCase{"not_json", "<html>", false}, BadAnswerCase{"array", "[]", false},
+                    BadAnswerCase{"no_tag", R"({"name": "x"})", false},
+                    BadAnswerCase{"nested_too_deep",
+                                  R"({"tag_name": "V9", "assets": )" + test::NestedArrays(100000) + "}", false},
+                    BadAnswerCase{"empty_tag", R"({"tag_name": ""})", true},
+                    BadAnswerCase{"tag_not_text", R"({"tag_name": 3})", true}),
+    test::CaseName());
 
 TEST_F(LatestReleaseTest, ARepositoryElsewhereIsNotLookedUp) {
     game.repo = "https://example.org/owner/tarnwick.git";
