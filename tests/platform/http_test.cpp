@@ -2,6 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "platform/download.h"
 #include "platform/platform.h"
 #include "tests/support/loopback.h"
 
@@ -125,6 +129,33 @@ TEST_F(HttpTest, ASinkThatStopsEndsTheTransfer) {
     EXPECT_FALSE(Get(LoopbackUrl("http", "/files/data.bin"), 0, 1));
     EXPECT_EQ(error, "stopped");
     EXPECT_EQ(pieces, 1);
+}
+
+struct SinkFailure {};
+
+// A sink that throws (a full disk under a stream that throws, say): the exception reaches the caller,
+// nothing of the request stays open, and the same client goes on working.
+TEST_F(HttpTest, AnExceptionFromTheSinkReachesTheCallerAndClosesTheRequest) {
+    const std::string tag = testing::UnitTest::GetInstance()->current_test_info()->name();
+    int calls = 0;
+    EXPECT_THROW(http->Get(
+                     LoopbackUrl("http", "/endless/" + tag), 0,
+                     [&calls](const unsigned char*, std::uint64_t) -> bool {
+                         if (++calls == 3) throw SinkFailure{};
+                         return true;
+                     },
+                     nullptr, error),
+                 SinkFailure);
+    EXPECT_EQ(calls, 3);
+    // The server goes on sending for as long as the connection is open.
+    std::string sending;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+        ASSERT_TRUE(FetchText(*http, LoopbackUrl("http", "/sending/" + tag), sending, error)) << error;
+        if (sending == "0" || std::chrono::steady_clock::now() > deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(sending, "0") << "the request is still open";
 }
 
 TEST_F(HttpTest, AnAddressWithoutSchemeIsBad) {
