@@ -2,7 +2,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "game/game.h"
 #include "platform/download.h"
 #include "platform/outside_json.h"
 
@@ -61,8 +60,9 @@ std::string TextField(const nlohmann::json& value, const char* key) {
     return it != value.end() && it->is_string() ? it->get<std::string>() : "";
 }
 
-bool LatestRelease(Http& http, const Game& game, Release& release, std::string& error) {
-    const std::string address = LatestReleaseApiUrl(game.repo);
+bool LatestRelease(Http& http, const std::string& repositoryUrl, const std::string& shortName, Release& release,
+                   std::string& error) {
+    const std::string address = LatestReleaseApiUrl(repositoryUrl);
     if (address.empty()) {
         error = "the game's repository is not on GitHub";
         return false;
@@ -79,7 +79,7 @@ bool LatestRelease(Http& http, const Game& game, Release& release, std::string& 
     release.name = TextField(root, "name");
     release.notes = TextField(root, "body");
     release.page = TextField(root, "html_url");
-    const std::string wanted = game.shortName + "Launcher.exe";
+    const std::string wanted = shortName + "Launcher.exe";
     if (const auto assets = root.find("assets"); assets != root.end() && assets->is_array()) {
         for (const nlohmann::json& asset : *assets) {
             if (!asset.is_object() || TextField(asset, "name") != wanted) continue;

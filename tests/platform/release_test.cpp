@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "game/game.h"
 #include "tests/support/case_name.h"
 #include "tests/support/deep_json.h"
 #include "tests/support/fake_http.h"
@@ -89,16 +88,11 @@ INSTANTIATE_TEST_SUITE_P(Addresses, LatestReleaseApiUrlTest,
 
 class LatestReleaseTest : public testing::Test {
 protected:
-    void SetUp() override {
-        game.shortName = "Velmora2";
-        game.repo = "https://github.com/owner/tarnwick.git";
-    }
-
     void Answer(const std::string& body) { http.answers[kApi] = {{true, body, ""}}; }
 
-    bool Lookup() { return LatestRelease(http, game, release, error); }
+    bool Lookup() { return LatestRelease(http, repository, "Velmora2", release, error); }
 
-    Game game;
+    std::string repository = "https://github.com/owner/tarnwick.git";
     test::FakeHttp http;
     Release release;
     std::string error = "before";
@@ -183,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
     test::CaseName());
 
 TEST_F(LatestReleaseTest, ARepositoryElsewhereIsNotLookedUp) {
-    game.repo = "https://example.org/owner/tarnwick.git";
+    repository = "https://example.org/owner/tarnwick.git";
     EXPECT_FALSE(Lookup());
     EXPECT_EQ(error, "the game's repository is not on GitHub");
     EXPECT_TRUE(http.asked.empty());
