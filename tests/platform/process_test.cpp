@@ -107,6 +107,20 @@ TEST_F(ProcessTest, TheEnvironmentIsTheLaunchersWithTheOverrides) {
 }
 
 #ifdef _WIN32
+TEST_F(ProcessTest, TheCommandLineIsTheQuotedArgumentsJoinedByBlanks) {
+    test::TempFolder temp;
+    // Under another name the helper child only records its command line.
+    const fs::path git = temp / "git.exe";
+    fs::copy_file(test::HelperChildPath(), git);
+    const fs::path record = temp / "record.txt";
+    EXPECT_EQ(platform->Run({PathToUtf8(git), "commit", "-m", "first version"}, {},
+                            {{"HELPER_RECORD", PathToUtf8(record)}}, {}, nullptr),
+              0);
+    const std::vector<std::string> recorded = test::ReadLines(record);
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_EQ(recorded[0], ToUtf8(QuoteArg(git.wstring())) + " commit -m \"first version\"");
+}
+
 TEST_F(ProcessTest, AnOverrideReplacesTheVariableInAnyCaseAndTheBlockIsSorted) {
     test::SetTestEnv("Launcher_Case", "old");
     EXPECT_EQ(Run({"--echo-env-names", "--echo-env", "LAUNCHER_CASE"},
