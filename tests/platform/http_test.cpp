@@ -7,6 +7,7 @@
 
 #include "platform/download.h"
 #include "platform/platform.h"
+#include "tests/support/case_name.h"
 #include "tests/support/loopback.h"
 
 namespace launcher {
@@ -83,23 +84,26 @@ TEST_F(HttpTest, HttpsWithATrustedCertificate) {
     EXPECT_EQ(received, data.substr(999000));
 }
 
-TEST_F(HttpTest, HttpsWithAnUntrustedCertificateFails) {
-    EXPECT_FALSE(Get(LoopbackUrl("untrusted", "/files/small.txt")));
+struct RefusedCase {
+    const char* name;
+    const char* server;
+    const char* path;
+};
+
+class HttpRefusedTest : public HttpTest, public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(HttpRefusedTest, FailsAsARequest) {
+    EXPECT_FALSE(Get(LoopbackUrl(GetParam().server, GetParam().path)));
     EXPECT_THAT(error, StartsWith("the request failed ("));
     EXPECT_EQ(received, "");
 }
 
-TEST_F(HttpTest, ARedirectLoopEnds) {
-    EXPECT_FALSE(Get(LoopbackUrl("http", "/redirect-loop")));
-    EXPECT_THAT(error, StartsWith("the request failed ("));
-    EXPECT_EQ(received, "");
-}
-
-TEST_F(HttpTest, NoRedirectFromHttpsToHttp) {
-    EXPECT_FALSE(Get(LoopbackUrl("https", "/redirect-to-http/small.txt")));
-    EXPECT_THAT(error, StartsWith("the request failed ("));
-    EXPECT_EQ(received, "");
-}
+INSTANTIATE_TEST_SUITE_P(Requests, HttpRefusedTest,
+                         testing::Values(RefusedCase{"untrusted_certificate", "untrusted", "/files/small.txt"},
+                                         RefusedCase{"redirect_loop", "http", "/redirect-loop"},
+                                         RefusedCase{"redirect_from_https_to_http", "https",
+                                                     "/redirect-to-http/small.txt"}),
+                         test::CaseName());
 
 struct StatusCase {
     const char* name;
@@ -123,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, HttpStatusTest,
                                          StatusCase{"unavailable", "/status/503", 0, 503},
                                          StatusCase{"past_the_end", "/files/data.bin", 1000000, 416},
                                          StatusCase{"missing_file", "/files/nothing.bin", 0, 404}),
-                         [](const testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 TEST_F(HttpTest, ASinkThatStopsEndsTheTransfer) {
     EXPECT_FALSE(Get(LoopbackUrl("http", "/files/data.bin"), 0, 1));
