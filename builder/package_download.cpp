@@ -52,7 +52,7 @@ bool DownloadPackageStage(Builder& builder, PackageRun& run) {
     if (!IsVersion(tag)) {
         Release release;
         std::string lookupError;
-        if (!LatestRelease(*builder.http, builder.game, release, lookupError)) {
+        if (!LatestRelease(*builder.http, builder.game.repo, builder.game.shortName, release, lookupError)) {
             run.error = "Could not find the game's package: " + lookupError;
             return false;
         }

@@ -1,4 +1,4 @@
-// launcher.json, the user's choices between runs, and the state queries the window makes.
+// launcher.json: the user's choices between runs.
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -90,16 +90,7 @@ fs::path Builder::ChosenGamePath() {
     return chosen;
 }
 
-bool Builder::GameCodeMissing() const {
-    if (game.package.empty() && game.packages.empty()) return false;
-    std::error_code ec;
-    if (!fs::exists(GameExePath(), ec)) return false;
-    return !fs::exists(PlayFolder() / fs::path(game.exe + ".dll"), ec);
-}
-
 std::string Builder::BuiltVersion() { return ReadStringSetting("built"); }
-
-bool Builder::StartGame(std::string& error) { return platform->Start(GameExePath(), PlayFolder(), error); }
 
 bool Builder::ReadPlayAtStart() {
     const Json value = ReadSetting(*this, "play_at_start");

@@ -11,6 +11,10 @@ packages=(
   # The music import runs Debian's ffprobe and ffmpeg natively; the tests make their songs with them.
   ffmpeg
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 xvfb fonts-wine
+  # Reserves Wine's fixed addresses before the Linux loader and heap take their random places.
+  # Without it about one Wine start in ten thousand fails ("failed to map the shared user data"),
+  # and a test program, or a program a test starts, dies before it runs.
+  wine64-preloader
   # chattr, which the tests use to make a removal fail.
   e2fsprogs
   # libzip-dev's CMake package checks that libzip's tools are installed, though nothing uses them.

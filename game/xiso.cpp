@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "game/disc_log.h"
+#include "platform/text.h"
 
 namespace launcher {
 namespace {
@@ -27,16 +28,6 @@ std::uint32_t U32(const std::uint8_t* p) {
 }
 
 std::uint64_t U64(const std::uint8_t* p) { return U32(p) | static_cast<std::uint64_t>(U32(p + 4)) << 32; }
-
-unsigned char Upper(unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Upper(static_cast<unsigned char>(a[i])) != Upper(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-}
 
 struct CurrentDiscHolder {
     std::atomic<XisoImage*> image{nullptr};
@@ -62,8 +53,8 @@ struct XisoImage::WalkBudget {
 bool CompareEntryNames(const XisoEntry& a, const XisoEntry& b) {
     const size_t common = std::min(a.name.size(), b.name.size());
     for (size_t i = 0; i < common; ++i) {
-        const unsigned char x = Upper(static_cast<unsigned char>(a.name[i]));
-        const unsigned char y = Upper(static_cast<unsigned char>(b.name[i]));
+        const auto x = static_cast<unsigned char>(AsciiUpper(a.name[i]));
+        const auto y = static_cast<unsigned char>(AsciiUpper(b.name[i]));
         if (x != y) return x < y;
     }
     return a.name.size() < b.name.size();
@@ -188,7 +179,7 @@ const XisoEntry* XisoImage::FindEntry(const std::vector<std::string_view>& compo
         }
         const XisoEntry* next = nullptr;
         for (const XisoEntry& child : stack.back()->children) {
-            if (SameName(child.name, component)) {
+            if (AsciiEqualIgnoringCase(child.name, component)) {
                 next = &child;
                 break;
             }

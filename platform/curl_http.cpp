@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <exception>
+#include <memory>
 #include <mutex>
 
 #include "platform/error_text.h"
@@ -16,18 +18,27 @@ std::string CurlErrorText(const std::string& message, CURLcode code) {
     return ComposeErrorText(message, static_cast<std::uint32_t>(code), curl_easy_strerror(code));
 }
 
+struct EasyCleanup {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct UrlCleanup {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+struct TextFree {
+    void operator()(char* text) const { curl_free(text); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+
 // The scheme of an address, or "" when it has none curl would take as it is.
 std::string SchemeOf(const std::string& url) {
-    CURLU* parsed = curl_url();
-    std::string scheme;
+    const std::unique_ptr<CURLU, UrlCleanup> parsed(curl_url());
     char* text = nullptr;
-    if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-        curl_url_get(parsed, CURLUPART_SCHEME, &text, 0) == CURLUE_OK) {
-        scheme = text;
-        curl_free(text);
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_SCHEME, &text, 0) != CURLUE_OK) {
+        return "";
     }
-    curl_url_cleanup(parsed);
-    return scheme;
+    const std::unique_ptr<char, TextFree> scheme(text);
+    return scheme.get();
 }
 
 // One request's state, shared with curl's callbacks.
@@ -43,6 +54,8 @@ struct Exchange {
     bool refused = false;   // ... and it is not one to take
     bool stopped = false;   // the sink asked to stop
     std::unique_ptr<BodyToSink> body = nullptr;
+    // What the sink threw: it may not cross curl's C frames, so it waits here until curl returns.
+    std::exception_ptr thrown = nullptr;
 
     bool LookAtHead() {
         headDone = true;
@@ -61,22 +74,31 @@ struct Exchange {
         return true;
     }
 
+    // Returning fewer bytes than given makes curl stop the transfer.
     static size_t OnData(char* data, size_t size, size_t count, void* self) {
         auto& exchange = *static_cast<Exchange*>(self);
-        const size_t bytes = size * count;
-        if (exchange.redirect) return bytes;
-        if (!exchange.headDone) {
+        try {
+            return exchange.Take(data, size * count);
+        } catch (...) {
+            exchange.thrown = std::current_exception();
+            return 0;
+        }
+    }
+
+    size_t Take(char* data, size_t bytes) {
+        if (redirect) return bytes;
+        if (!headDone) {
             // Each request has one answer; a redirect's body is dropped.
             long status = 0;
-            curl_easy_getinfo(exchange.curl, CURLINFO_RESPONSE_CODE, &status);
+            curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
             if (status >= 300 && status < 400) {
-                exchange.redirect = true;
+                redirect = true;
                 return bytes;
             }
-            if (!exchange.LookAtHead()) return 0;
+            if (!LookAtHead()) return 0;
         }
-        if (!exchange.body->Write(reinterpret_cast<const unsigned char*>(data), bytes)) {
-            exchange.stopped = true;
+        if (!body->Write(reinterpret_cast<const unsigned char*>(data), bytes)) {
+            stopped = true;
             return 0;
         }
         return bytes;
@@ -121,12 +143,13 @@ private:
     // 1 done, 0 failed, -1 a redirect to next.
     int Request(const std::string& address, const std::string& url, std::uint64_t offset, const DataSink& sink,
                 std::uint64_t* total, std::string& error, std::string& next) {
-        CURL* curl = curl_easy_init();
+        const EasyHandle handle(curl_easy_init());
+        CURL* curl = handle.get();
         if (curl == nullptr) {
             error = "the request failed (curl cannot start)";
             return 0;
         }
-        Exchange exchange{curl, offset, url, sink, total, error, false, false, false, false, nullptr};
+        Exchange exchange{curl, offset, url, sink, total, error, false, false, false, false, nullptr, nullptr};
         const std::string range = std::to_string(offset) + "-";
         curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
         curl_easy_setopt(curl, CURLOPT_USERAGENT, "Quenforge launcher/1.0");
@@ -140,6 +163,7 @@ private:
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Exchange::OnData);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &exchange);
         const CURLcode code = curl_easy_perform(curl);
+        if (exchange.thrown) std::rethrow_exception(exchange.thrown);
         long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         int result = 0;
@@ -157,7 +181,6 @@ private:
         } else if (exchange.headDone || exchange.LookAtHead()) {
             result = 1;  // a body of no bytes ends here
         }
-        curl_easy_cleanup(curl);
         return result;
     }
 

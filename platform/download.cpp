@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "platform/http_answer.h"
 #include "platform/atomic_file.h"
+#include "platform/http_answer.h"
 #include "platform/sha.h"
 #include "platform/text.h"
 
@@ -15,10 +15,23 @@ namespace {
 constexpr int kFetchAttempts = 3;
 constexpr int kDownloadPasses = 5;
 
-bool AppendToText(std::string& body, const unsigned char* bytes, std::uint64_t count) {
-    body.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(count));
-    return true;
-}
+// Collects what Get hands over, up to a limit: stops as soon as the answer says or shows that it is
+// longer.
+struct TextSink {
+    std::string& body;
+    const std::uint64_t& total;
+    std::uint64_t limit;
+    bool tooLarge = false;
+
+    bool AppendToText(const unsigned char* bytes, std::uint64_t count) {
+        if (total > limit || count > limit - body.size()) {
+            tooLarge = true;
+            return false;
+        }
+        body.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(count));
+        return true;
+    }
+};
 
 std::uint64_t SizeOf(const fs::path& file) {
     std::error_code ec;
@@ -50,15 +63,17 @@ struct DownloadSink {
 
 }  // namespace
 
-bool FetchText(Http& http, const std::string& url, std::string& body, std::string& error) {
+bool FetchText(Http& http, const std::string& url, std::string& body, std::string& error, std::uint64_t limit) {
     // A text of our own, so that a failure never shows what the caller's error text held before.
     std::string failure;
     for (int attempt = 0; attempt < kFetchAttempts; ++attempt) {
         body.clear();
         std::uint64_t total = 0;
+        TextSink sink{body, total, limit};
         if (!http.Get(
-                url, 0, [&body](const unsigned char* b, std::uint64_t n) { return AppendToText(body, b, n); }, &total,
+                url, 0, [&sink](const unsigned char* b, std::uint64_t n) { return sink.AppendToText(b, n); }, &total,
                 failure)) {
+            if (sink.tooLarge) failure = "the answer from " + url + " is too large";
             continue;
         }
         // Some clients report a connection the server cut as a finished answer.

@@ -19,6 +19,12 @@ int RunProcess(const std::wstring& commandLine, const std::filesystem::path& wor
                const std::map<std::string, std::string>& environment, const LineCallback& onLine,
                std::atomic<bool>* stop);
 
+// The same in a job the caller made (null: none), which the program joins before it runs. A program
+// that cannot join it is ended before it runs, and the start fails as when it cannot start.
+int RunProcessInJob(void* job, const std::wstring& commandLine, const std::filesystem::path& workingFolder,
+                    const std::map<std::string, std::string>& environment, const LineCallback& onLine,
+                    std::atomic<bool>* stop);
+
 // The launcher's environment block (name=value entries, each ending in a zero, then a final zero)
 // merged with the overrides: an override replaces every entry of its name in any case, is kept even
 // when empty, and the whole list is sorted by name ignoring case.

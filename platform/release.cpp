@@ -2,8 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "game/game.h"
 #include "platform/download.h"
+#include "platform/outside_json.h"
 
 namespace launcher {
 namespace {
@@ -60,16 +60,17 @@ std::string TextField(const nlohmann::json& value, const char* key) {
     return it != value.end() && it->is_string() ? it->get<std::string>() : "";
 }
 
-bool LatestRelease(Http& http, const Game& game, Release& release, std::string& error) {
-    const std::string address = LatestReleaseApiUrl(game.repo);
+bool LatestRelease(Http& http, const std::string& repositoryUrl, const std::string& shortName, Release& release,
+                   std::string& error) {
+    const std::string address = LatestReleaseApiUrl(repositoryUrl);
     if (address.empty()) {
         error = "the game's repository is not on GitHub";
         return false;
     }
     std::string body;
     if (!FetchText(http, address, body, error)) return false;
-    const nlohmann::json root = nlohmann::json::parse(body, nullptr, false);
-    if (!root.is_object() || !root.contains("tag_name")) {
+    nlohmann::json root;
+    if (!ParseOutsideJson(body, root) || !root.is_object() || !root.contains("tag_name")) {
         error = "no published release";
         return false;
     }
@@ -78,7 +79,7 @@ bool LatestRelease(Http& http, const Game& game, Release& release, std::string& 
     release.name = TextField(root, "name");
     release.notes = TextField(root, "body");
     release.page = TextField(root, "html_url");
-    const std::string wanted = game.shortName + "Launcher.exe";
+    const std::string wanted = shortName + "Launcher.exe";
     if (const auto assets = root.find("assets"); assets != root.end() && assets->is_array()) {
         for (const nlohmann::json& asset : *assets) {
             if (!asset.is_object() || TextField(asset, "name") != wanted) continue;

@@ -10,8 +10,6 @@
 
 namespace launcher {
 
-struct Game;
-
 struct Release {
     std::string tag;
     std::string name;
@@ -30,7 +28,10 @@ int CompareVersions(const std::string& a, const std::string& b);
 
 // The REST address of the repository's latest release; "" when the repository is not on GitHub.
 std::string LatestReleaseApiUrl(const std::string& repositoryUrl);
-bool LatestRelease(Http& http, const Game& game, Release& release, std::string& error);
+// The latest release of the repository at repositoryUrl; the launcher asset is the one named
+// shortName + "Launcher.exe".
+bool LatestRelease(Http& http, const std::string& repositoryUrl, const std::string& shortName, Release& release,
+                   std::string& error);
 
 // The member's text when value is an object holding key with a string; "" otherwise.
 std::string TextField(const nlohmann::json& value, const char* key);

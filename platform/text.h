@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace launcher {
 
@@ -21,5 +22,9 @@ std::wstring PathToWide(const std::filesystem::path& path);
 
 // Lower case by the ASCII rules, byte by byte: only 'A' to 'Z' change.
 std::string AsciiLower(std::string text);
+// Upper case by the ASCII rules: only 'a' to 'z' change.
+char AsciiUpper(char c);
+// Equal but for the case of ASCII letters.
+bool AsciiEqualIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace launcher

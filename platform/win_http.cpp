@@ -13,26 +13,30 @@
 namespace launcher {
 namespace {
 
+// Closes its WinHTTP handle however the scope ends, a sink's exception included.
+class InternetHandle {
+public:
+    explicit InternetHandle(HINTERNET handle = nullptr) : handle_(handle) {}
+    ~InternetHandle() {
+        if (handle_ != nullptr) WinHttpCloseHandle(handle_);
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    HINTERNET get() const { return handle_; }
+
+private:
+    HINTERNET handle_;
+};
+
 class WinHttp final : public Http {
 public:
-    WinHttp() {
-        const wchar_t* agent = L"Quenforge launcher/1.0";
-        session_ =
-            WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
-        if (session_ == nullptr) {
-            session_ = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                   WINHTTP_NO_PROXY_BYPASS, 0);
-        }
-        if (session_ != nullptr) WinHttpSetTimeouts(session_, 15000, 15000, 30000, 60000);
-    }
-
-    ~WinHttp() override {
-        if (session_ != nullptr) WinHttpCloseHandle(session_);
+    WinHttp() : session_(OpenSession()) {
+        if (session_.get() != nullptr) WinHttpSetTimeouts(session_.get(), 15000, 15000, 30000, 60000);
     }
 
     bool Get(const std::string& url, std::uint64_t offset, const DataSink& sink, std::uint64_t* total,
              std::string& error) override {
-        if (session_ == nullptr) {
+        if (session_.get() == nullptr) {
             error = Win32ErrorText("WinHTTP is unavailable");
             return false;
         }
@@ -53,28 +57,33 @@ public:
         std::wstring object(path, parts.dwUrlPathLength);
         if (parts.lpszExtraInfo != nullptr) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
 
-        HINTERNET connection = WinHttpConnect(session_, host, parts.nPort, 0);
-        if (connection == nullptr) {
+        const InternetHandle connection(WinHttpConnect(session_.get(), host, parts.nPort, 0));
+        if (connection.get() == nullptr) {
             const DWORD code = GetLastError();
             error = Win32ErrorText("cannot reach the server", code);
             return false;
         }
-        HINTERNET request = WinHttpOpenRequest(connection, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                               WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                               parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
-        if (request == nullptr) {
+        // Declared after the connection, so closed before it.
+        const InternetHandle request(WinHttpOpenRequest(
+            connection.get(), L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+            parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
+        if (request.get() == nullptr) {
             const DWORD code = GetLastError();
             error = Win32ErrorText("the request failed", code);
-            WinHttpCloseHandle(connection);
             return false;
         }
-        const bool ok = Transfer(request, url, offset, sink, total, error);
-        WinHttpCloseHandle(request);
-        WinHttpCloseHandle(connection);
-        return ok;
+        return Transfer(request.get(), url, offset, sink, total, error);
     }
 
 private:
+    static HINTERNET OpenSession() {
+        const wchar_t* agent = L"Quenforge launcher/1.0";
+        HINTERNET session =
+            WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+        if (session != nullptr) return session;
+        return WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    }
+
     static bool Transfer(HINTERNET request, const std::string& url, std::uint64_t offset, const DataSink& sink,
                          std::uint64_t* total, std::string& error) {
         const std::wstring range = offset > 0 ? L"Range: bytes=" + std::to_wstring(offset) + L"-\r\n" : L"";
@@ -117,7 +126,7 @@ private:
         }
     }
 
-    HINTERNET session_ = nullptr;
+    InternetHandle session_;
 };
 
 }  // namespace

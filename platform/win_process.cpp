@@ -91,6 +91,18 @@ std::vector<std::pair<std::wstring, std::wstring>> MergeEnvironment(
 int RunProcess(const std::wstring& commandLine, const std::filesystem::path& workingFolder,
                const std::map<std::string, std::string>& environment, const LineCallback& onLine,
                std::atomic<bool>* stop) {
+    Handle job(CreateJobObjectW(nullptr, nullptr));
+    if (job) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+    return RunProcessInJob(job.get(), commandLine, workingFolder, environment, onLine, stop);
+}
+
+int RunProcessInJob(void* job, const std::wstring& commandLine, const std::filesystem::path& workingFolder,
+                    const std::map<std::string, std::string>& environment, const LineCallback& onLine,
+                    std::atomic<bool>* stop) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
@@ -103,13 +115,6 @@ int RunProcess(const std::wstring& commandLine, const std::filesystem::path& wor
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-
-    Handle job(CreateJobObjectW(nullptr, nullptr));
-    if (job) {
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    }
 
     std::wstring environmentBlock = EnvironmentBlock(environment);
     std::wstring line = commandLine;  // CreateProcessW may write into it
@@ -126,13 +131,21 @@ int RunProcess(const std::wstring& commandLine, const std::filesystem::path& wor
         return -1;
     }
     Handle child(process.hProcess);
-    if (job) AssignProcessToJobObject(job.get(), process.hProcess);
+    Handle mainThread(process.hThread);
+    // Outside the job a stop could not reach the program or what it starts: it never runs there.
+    if (job != nullptr && !AssignProcessToJobObject(job, process.hProcess)) {
+        const DWORD joinError = GetLastError();
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        if (onLine) onLine(Win32ErrorText("cannot start " + ToUtf8(commandLine), joinError));
+        return -1;
+    }
     ResumeThread(process.hThread);
-    CloseHandle(process.hThread);
+    mainThread.Close();
 
     Handle ended(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread watchdog;
-    if (job && stop != nullptr && ended) watchdog = std::thread(WatchStop, job.get(), stop, ended.get());
+    if (job != nullptr && stop != nullptr && ended) watchdog = std::thread(WatchStop, job, stop, ended.get());
 
     const auto endRun = [&] {
         WaitForSingleObject(child.get(), INFINITE);
@@ -147,8 +160,8 @@ int RunProcess(const std::wstring& commandLine, const std::filesystem::path& wor
         lines.Finish();
     } catch (...) {
         // The caller's line handler gave up: the program goes too, and nothing is left running.
-        if (job) {
-            TerminateJobObject(job.get(), 1);
+        if (job != nullptr) {
+            TerminateJobObject(job, 1);
         } else {
             TerminateProcess(child.get(), 1);
         }

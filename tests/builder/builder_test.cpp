@@ -7,8 +7,10 @@
 #include <regex>
 #include <thread>
 
+#include "platform/text.h"
 #include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -215,6 +217,51 @@ TEST_F(BuilderTest, PerReleasePackagesAlsoMeanPackageMode) {
     Builder builder(game, base, http.get(), platform.get());
     WriteFile(builder.GameExePath(), "exe");
     EXPECT_FALSE(builder.IsInstalled());
+}
+
+struct CodeCase {
+    const char* name;
+    bool packageMode;
+    bool exe;
+    bool dll;
+    bool missing;
+};
+
+class GameCodeMissingTest : public BuilderTest, public testing::WithParamInterface<CodeCase> {};
+
+TEST_P(GameCodeMissingTest, AsksForThePackagesLibrary) {
+    if (GetParam().packageMode) game.package = "Velmora2-package.zip";
+    Builder builder(game, base, http.get(), platform.get());
+    if (GetParam().exe) WriteFile(builder.GameExePath(), "exe");
+    if (GetParam().dll) WriteFile(builder.PlayFolder() / "Velmora2.dll", "dll");
+    EXPECT_EQ(builder.GameCodeMissing(), GetParam().missing);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GameCodeMissingTest,
+                         testing::Values(CodeCase{"source_build", false, true, false, false},
+                                         CodeCase{"nothing_installed", true, false, false, false},
+                                         CodeCase{"exe_without_library", true, true, false, true},
+                                         CodeCase{"package_installed", true, true, true, false}),
+                         test::CaseName());
+
+TEST_F(BuilderTest, StartGameStartsTheExeInThePlayFolder) {
+    fs::create_directories(builder->PlayFolder());
+    fs::copy_file(test::HelperChildPath(), builder->GameExePath());
+    const fs::path record = temp / "record.txt";
+    test::SetTestEnv("HELPER_RECORD", PathToUtf8(record));
+    std::string error;
+    const bool started = builder->StartGame(error);
+    test::UnsetTestEnv("HELPER_RECORD");
+    ASSERT_TRUE(started) << error;
+    const std::vector<std::string> lines = test::WaitForRecord(record);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(fs::equivalent(Utf8Path(lines[1]), builder->PlayFolder()));
+}
+
+TEST_F(BuilderTest, StartGameWithoutTheGameSaysWhy) {
+    std::string error;
+    EXPECT_FALSE(builder->StartGame(error));
+    EXPECT_THAT(error, testing::StartsWith("Could not start the game (2"));
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include "builder/builder.h"
 #include "platform/text.h"
 #include "tests/support/case_name.h"
+#include "tests/support/deep_json.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -108,7 +108,10 @@ TEST_P(DamagedSettingsTest, ReadsAsHoldingNothing) {
 INSTANTIATE_TEST_SUITE_P(Cases, DamagedSettingsTest,
                          testing::Values(DamagedCase{"array", "[]"}, DamagedCase{"not_json", "{\"game\": "},
                                          DamagedCase{"number", "42"}, DamagedCase{"empty", ""},
-                                         DamagedCase{"comment", "// mine\n{\"game\": \"/g\"}"}),
+                                         DamagedCase{"comment", "// mine\n{\"game\": \"/g\"}"},
+                                         // A hand-edited member nested far deeper than any real file.
+                                         DamagedCase{"a_member_nested_too_deep", "{\"game\": \"/g\", \"zeta\": " +
+                                                                                     test::NestedArrays(100000) + "}"}),
                          test::CaseName());
 
 TEST_F(SettingsTest, ValuesOfTheWrongTypeGiveTheDefaults) {
@@ -227,51 +230,6 @@ TEST_F(SettingsTest, NoChosenCopy) {
     EXPECT_EQ(builder->ChosenGamePath(), fs::path());
     builder->SaveSetting("game", "");
     EXPECT_EQ(builder->ChosenGamePath(), fs::path());
-}
-
-struct CodeCase {
-    const char* name;
-    bool packageMode;
-    bool exe;
-    bool dll;
-    bool missing;
-};
-
-class GameCodeMissingTest : public SettingsTest, public testing::WithParamInterface<CodeCase> {};
-
-TEST_P(GameCodeMissingTest, AsksForThePackagesLibrary) {
-    if (GetParam().packageMode) game.package = "Velmora2-package.zip";
-    Builder builder(game, base, http.get(), platform.get());
-    if (GetParam().exe) WriteFile(builder.GameExePath(), "exe");
-    if (GetParam().dll) WriteFile(builder.PlayFolder() / "Velmora2.dll", "dll");
-    EXPECT_EQ(builder.GameCodeMissing(), GetParam().missing);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, GameCodeMissingTest,
-                         testing::Values(CodeCase{"source_build", false, true, false, false},
-                                         CodeCase{"nothing_installed", true, false, false, false},
-                                         CodeCase{"exe_without_library", true, true, false, true},
-                                         CodeCase{"package_installed", true, true, true, false}),
-                         test::CaseName());
-
-TEST_F(SettingsTest, StartGameStartsTheExeInThePlayFolder) {
-    fs::create_directories(builder->PlayFolder());
-    fs::copy_file(test::HelperChildPath(), builder->GameExePath());
-    const fs::path record = temp / "record.txt";
-    test::SetTestEnv("HELPER_RECORD", PathToUtf8(record));
-    std::string error;
-    const bool started = builder->StartGame(error);
-    test::UnsetTestEnv("HELPER_RECORD");
-    ASSERT_TRUE(started) << error;
-    const std::vector<std::string> lines = test::WaitForRecord(record);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(fs::equivalent(Utf8Path(lines[1]), builder->PlayFolder()));
-}
-
-TEST_F(SettingsTest, StartGameWithoutTheGameSaysWhy) {
-    std::string error;
-    EXPECT_FALSE(builder->StartGame(error));
-    EXPECT_THAT(error, testing::StartsWith("Could not start the game (2"));
 }
 
 }  // namespace

@@ -252,36 +252,30 @@ TEST(XisoTest, AFolderNamingItsOwnExtentStopsAtTheDepthLimit) {
     EXPECT_EQ(opened->error, "its folders cannot be read");
 }
 
-// Every folder names the next one twice, so the tree doubles with each of its 32 levels.
-TEST(XisoTest, FoldersThatShareOneExtentDoNotExplode) {
+// Every folder names the next one twice, so the tree doubles with each of its 32 levels: a few
+// sectors describe billions of folders.
+struct BombCase {
+    const char* name;
+    std::uint32_t folderSize;  // of each folder's record; below a sector every read still costs one
+};
+
+class XisoBombTest : public testing::TestWithParam<BombCase> {};
+
+TEST_P(XisoBombTest, FoldersThatShareOneExtentDoNotExplode) {
+    const std::uint32_t size = GetParam().folderSize;
     std::map<std::uint32_t, std::string> sectors;
     const std::uint32_t first = kFirstDataSector;
     for (std::uint32_t level = 0; level < 32; ++level) {
         const std::uint32_t next = first + level + 1;
-        std::string folder = DirectoryEntry(0, 4, next, 2048, true, "a") + DirectoryEntry(0, 0, next, 2048, true, "b");
-        folder.resize(2048, '\xFF');
+        std::string folder = DirectoryEntry(0, 4, next, size, true, "a") + DirectoryEntry(0, 0, next, size, true, "b");
+        folder.resize(size, '\xFF');  // padding between entries
         sectors[first + level] = folder;
     }
-    sectors[first + 32] = DirectoryEntry(0, 0, 0, 0, false, "leaf") + std::string(2048 - 20, '\xFF');
+    std::string leaf = DirectoryEntry(0, 0, 0, 0, false, "leaf");
+    leaf.resize(size, '\xFF');
+    sectors[first + 32] = leaf;
     TempFolder temp;
-    test::WriteRawImage(temp / "bomb.iso", first, 2048, sectors);
-    XisoImage image;
-    std::string error;
-    EXPECT_FALSE(image.Open(Wide(temp / "bomb.iso"), error));
-    EXPECT_EQ(error, "its folders cannot be read");
-}
-
-// The same with folders of a few bytes each: every read still counts as a whole sector.
-TEST(XisoTest, TinyFoldersThatShareOneExtentDoNotExplodeEither) {
-    std::map<std::uint32_t, std::string> sectors;
-    const std::uint32_t first = kFirstDataSector;
-    for (std::uint32_t level = 0; level < 32; ++level) {
-        const std::uint32_t next = first + level + 1;
-        sectors[first + level] = DirectoryEntry(0, 4, next, 32, true, "a") + DirectoryEntry(0, 0, next, 32, true, "b");
-    }
-    sectors[first + 32] = DirectoryEntry(0, 0, 0, 0, false, "leaf");
-    test::TempFolder temp;
-    test::WriteRawImage(temp / "bomb.iso", first, 32, sectors);
+    test::WriteRawImage(temp / "bomb.iso", first, size, sectors);
     XisoImage image;
     std::string error;
     const auto start = std::chrono::steady_clock::now();
@@ -289,6 +283,10 @@ TEST(XisoTest, TinyFoldersThatShareOneExtentDoNotExplodeEither) {
     EXPECT_EQ(error, "its folders cannot be read");
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 30.0);
 }
+
+INSTANTIATE_TEST_SUITE_P(FolderSizes, XisoBombTest,
+                         testing::Values(BombCase{"whole_sectors", 2048}, BombCase{"tiny_folders", 32}),
+                         test::CaseName());
 
 // Three levels of a hundred entries that all name one folder: a million entries in a few KiB.
 TEST(XisoTest, AMillionEntriesAreTooMany) {

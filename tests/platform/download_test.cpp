@@ -7,6 +7,7 @@
 #include <cctype>
 
 #include "platform/text.h"
+#include "tests/support/case_name.h"
 #include "tests/support/digests.h"
 #include "tests/support/fake_http.h"
 #include "tests/support/loopback.h"
@@ -256,6 +257,35 @@ TEST(FetchTextTest, ThreeFailuresGiveTheMessageAndNoBody) {
     EXPECT_EQ(error, "the server answered 500 for " + url);
     EXPECT_EQ(body, "");
 }
+
+struct LimitCase {
+    const char* name;
+    const char* path;
+    std::uint64_t limit;
+    bool fits;
+};
+
+class FetchTextLimitTest : public testing::TestWithParam<LimitCase> {};
+
+TEST_P(FetchTextLimitTest, TakesNoMoreThanTheLimit) {
+    std::string body = "old", error;
+    const std::string url = LoopbackUrl("http", GetParam().path);
+    const bool fetched = FetchText(*test::MakeTestHttp(), url, body, error, GetParam().limit);
+    if (GetParam().fits) {
+        ASSERT_TRUE(fetched) << error;
+        EXPECT_EQ(body, test::ServedFile("data.bin"));
+    } else {
+        EXPECT_FALSE(fetched);
+        EXPECT_EQ(error, "the answer from " + url + " is too large");
+        EXPECT_EQ(body, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, FetchTextLimitTest,
+                         testing::Values(LimitCase{"at_the_limit", "/files/data.bin", 1000000, true},
+                                         LimitCase{"a_byte_over", "/files/data.bin", 999999, false},
+                                         LimitCase{"over_without_a_length", "/nolength/data.bin", 999999, false}),
+                         test::CaseName());
 
 }  // namespace
 }  // namespace launcher

@@ -2,7 +2,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "platform/download.h"
 #include "platform/platform.h"
+#include "tests/support/case_name.h"
 #include "tests/support/loopback.h"
 
 namespace launcher {
@@ -79,23 +84,26 @@ TEST_F(HttpTest, HttpsWithATrustedCertificate) {
     EXPECT_EQ(received, data.substr(999000));
 }
 
-TEST_F(HttpTest, HttpsWithAnUntrustedCertificateFails) {
-    EXPECT_FALSE(Get(LoopbackUrl("untrusted", "/files/small.txt")));
+struct RefusedCase {
+    const char* name;
+    const char* server;
+    const char* path;
+};
+
+class HttpRefusedTest : public HttpTest, public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(HttpRefusedTest, FailsAsARequest) {
+    EXPECT_FALSE(Get(LoopbackUrl(GetParam().server, GetParam().path)));
     EXPECT_THAT(error, StartsWith("the request failed ("));
     EXPECT_EQ(received, "");
 }
 
-TEST_F(HttpTest, ARedirectLoopEnds) {
-    EXPECT_FALSE(Get(LoopbackUrl("http", "/redirect-loop")));
-    EXPECT_THAT(error, StartsWith("the request failed ("));
-    EXPECT_EQ(received, "");
-}
-
-TEST_F(HttpTest, NoRedirectFromHttpsToHttp) {
-    EXPECT_FALSE(Get(LoopbackUrl("https", "/redirect-to-http/small.txt")));
-    EXPECT_THAT(error, StartsWith("the request failed ("));
-    EXPECT_EQ(received, "");
-}
+INSTANTIATE_TEST_SUITE_P(Requests, HttpRefusedTest,
+                         testing::Values(RefusedCase{"untrusted_certificate", "untrusted", "/files/small.txt"},
+                                         RefusedCase{"redirect_loop", "http", "/redirect-loop"},
+                                         RefusedCase{"redirect_from_https_to_http", "https",
+                                                     "/redirect-to-http/small.txt"}),
+                         test::CaseName());
 
 struct StatusCase {
     const char* name;
@@ -119,12 +127,39 @@ INSTANTIATE_TEST_SUITE_P(Answers, HttpStatusTest,
                                          StatusCase{"unavailable", "/status/503", 0, 503},
                                          StatusCase{"past_the_end", "/files/data.bin", 1000000, 416},
                                          StatusCase{"missing_file", "/files/nothing.bin", 0, 404}),
-                         [](const testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 TEST_F(HttpTest, ASinkThatStopsEndsTheTransfer) {
     EXPECT_FALSE(Get(LoopbackUrl("http", "/files/data.bin"), 0, 1));
     EXPECT_EQ(error, "stopped");
     EXPECT_EQ(pieces, 1);
+}
+
+struct SinkFailure {};
+
+// A sink that throws (a full disk under a stream that throws, say): the exception reaches the caller,
+// nothing of the request stays open, and the same client goes on working.
+TEST_F(HttpTest, AnExceptionFromTheSinkReachesTheCallerAndClosesTheRequest) {
+    const std::string tag = testing::UnitTest::GetInstance()->current_test_info()->name();
+    int calls = 0;
+    EXPECT_THROW(http->Get(
+                     LoopbackUrl("http", "/endless/" + tag), 0,
+                     [&calls](const unsigned char*, std::uint64_t) -> bool {
+                         if (++calls == 3) throw SinkFailure{};
+                         return true;
+                     },
+                     nullptr, error),
+                 SinkFailure);
+    EXPECT_EQ(calls, 3);
+    // The server goes on sending for as long as the connection is open.
+    std::string sending;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+        ASSERT_TRUE(FetchText(*http, LoopbackUrl("http", "/sending/" + tag), sending, error)) << error;
+        if (sending == "0" || std::chrono::steady_clock::now() > deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(sending, "0") << "the request is still open";
 }
 
 TEST_F(HttpTest, AnAddressWithoutSchemeIsBad) {

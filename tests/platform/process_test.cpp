@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/process_runner.h"
+#include "platform/quote_arg.h"
 #include "platform/text.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
@@ -108,6 +109,20 @@ TEST_F(ProcessTest, TheEnvironmentIsTheLaunchersWithTheOverrides) {
 }
 
 #ifdef _WIN32
+TEST_F(ProcessTest, TheCommandLineIsTheQuotedArgumentsJoinedByBlanks) {
+    test::TempFolder temp;
+    // Under another name the helper child only records its command line.
+    const fs::path git = temp / "git.exe";
+    fs::copy_file(test::HelperChildPath(), git);
+    const fs::path record = temp / "record.txt";
+    EXPECT_EQ(platform->Run({PathToUtf8(git), "commit", "-m", "first version"}, {},
+                            {{"HELPER_RECORD", PathToUtf8(record)}}, {}, nullptr),
+              0);
+    const std::vector<std::string> recorded = test::ReadLines(record);
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_EQ(recorded[0], ToUtf8(QuoteArg(git.wstring())) + " commit -m \"first version\"");
+}
+
 TEST_F(ProcessTest, AnOverrideReplacesTheVariableInAnyCaseAndTheBlockIsSorted) {
     test::SetTestEnv("Launcher_Case", "old");
     EXPECT_EQ(Run({"--echo-env-names", "--echo-env", "LAUNCHER_CASE"},
@@ -127,6 +142,26 @@ TEST_F(ProcessTest, AnOverrideReplacesTheVariableInAnyCaseAndTheBlockIsSorted) {
     ASSERT_NE(ab, lines.end());
     EXPECT_LT(a_b, ab);
     EXPECT_LT(ab, casePosition);
+}
+
+// A job the program cannot join (here a handle that is no job; on Windows also a job that does not
+// allow one inside another): it must not run outside the job, where a stop would not reach it.
+TEST(RunProcessInJobTest, AProgramThatCannotJoinTheJobDoesNotRun) {
+    test::TempFolder temp;
+    const fs::path record = temp / "record.txt";
+    const std::wstring commandLine = QuoteArg(test::HelperChildPath().wstring()) + L" --exit 3";
+    const HANDLE notAJob = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(notAJob, nullptr);
+    std::vector<std::string> lines;
+    const int code = RunProcessInJob(
+        notAJob, commandLine, {}, {{"HELPER_RECORD", PathToUtf8(record)}},
+        [&lines](const std::string& line) { lines.push_back(line); }, nullptr);
+    CloseHandle(notAJob);
+    EXPECT_EQ(code, -1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_THAT(lines[0], testing::StartsWith("cannot start " + ToUtf8(commandLine) + " ("));
+    EXPECT_EQ(lines[0].back(), ')');
+    EXPECT_FALSE(fs::exists(record)) << "the program ran";
 }
 
 TEST(MergeEnvironmentTest, ReplacesInAnyCaseKeepsDriveEntriesAndSorts) {

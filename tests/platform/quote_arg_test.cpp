@@ -31,15 +31,5 @@ INSTANTIATE_TEST_SUITE_P(
                     QuoteCase{"backslash_without_blank", L"C:\\dir\\", L"C:\\dir\\"}),
     test::CaseName());
 
-TEST(QuoteArgTest, JoinsACommitCommandAsTheRuntimeWouldSplitIt) {
-    std::wstring line;
-    for (const std::wstring& argument :
-         {std::wstring(L"git"), std::wstring(L"commit"), std::wstring(L"-m"), std::wstring(L"first version")}) {
-        if (!line.empty()) line += L' ';
-        line += QuoteArg(argument);
-    }
-    EXPECT_EQ(ToUtf8(line), "git commit -m \"first version\"");
-}
-
 }  // namespace
 }  // namespace launcher

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "game/game.h"
 #include "tests/support/case_name.h"
+#include "tests/support/deep_json.h"
 #include "tests/support/fake_http.h"
 
 namespace launcher {
@@ -88,16 +88,11 @@ INSTANTIATE_TEST_SUITE_P(Addresses, LatestReleaseApiUrlTest,
 
 class LatestReleaseTest : public testing::Test {
 protected:
-    void SetUp() override {
-        game.shortName = "Velmora2";
-        game.repo = "https://github.com/owner/tarnwick.git";
-    }
-
     void Answer(const std::string& body) { http.answers[kApi] = {{true, body, ""}}; }
 
-    bool Lookup() { return LatestRelease(http, game, release, error); }
+    bool Lookup() { return LatestRelease(http, repository, "Velmora2", release, error); }
 
-    Game game;
+    std::string repository = "https://github.com/owner/tarnwick.git";
     test::FakeHttp http;
     Release release;
     std::string error = "before";
@@ -171,16 +166,18 @@ TEST_P(LatestReleaseBadAnswerTest, SaysThereIsNoRelease) {
     EXPECT_EQ(release.tag, GetParam().touched ? "" : "old");
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, LatestReleaseBadAnswerTest,
-                         testing::Values(BadAnswerCase{"not_json", "<html>", false},
-                                         BadAnswerCase{"array", "[]", false},
-                                         BadAnswerCase{"no_tag", R"({"name": "x"})", false},
-                                         BadAnswerCase{"empty_tag", R"({"tag_name": ""})", true},
-                                         BadAnswerCase{"tag_not_text", R"({"tag_name": 3})", true}),
-                         test::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Answers, LatestReleaseBadAnswerTest,
+    testing::Values(BadAnswerCase{"not_json", "<html>", false}, BadAnswerCase{"array", "[]", false},
+                    BadAnswerCase{"no_tag", R"({"name": "x"})", false},
+                    BadAnswerCase{"nested_too_deep",
+                                  R"({"tag_name": "V9", "assets": )" + test::NestedArrays(100000) + "}", false},
+                    BadAnswerCase{"empty_tag", R"({"tag_name": ""})", true},
+                    BadAnswerCase{"tag_not_text", R"({"tag_name": 3})", true}),
+    test::CaseName());
 
 TEST_F(LatestReleaseTest, ARepositoryElsewhereIsNotLookedUp) {
-    game.repo = "https://example.org/owner/tarnwick.git";
+    repository = "https://example.org/owner/tarnwick.git";
     EXPECT_FALSE(Lookup());
     EXPECT_EQ(error, "the game's repository is not on GitHub");
     EXPECT_TRUE(http.asked.empty());

@@ -16,6 +16,8 @@ trust, one they do not), and misbehaves on purpose when the path says so:
   /redirect/NAME              302 to /files/NAME on the same server
   /redirect-to-http/NAME      302 to /files/NAME on the plain HTTP port
   /redirect-loop              302 to itself
+  /endless/TAG                200 with a length of 1 GiB, zeros sent until the client goes away
+  /sending/TAG                how many /endless/TAG answers are still being sent, as text
 
 A query string is ignored but for counting: the first K requests are counted per path and query.
   /stop                       stops the server
@@ -36,6 +38,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 MAX_REQUESTS = 100000
 counts = {}
+sending = {}
 counts_lock = threading.Lock()
 total_requests = [0]
 
@@ -179,6 +182,12 @@ class Handler(BaseHTTPRequestHandler):
             elif kind == "redirect-to-http" and rest:
                 target = "http://localhost:%d/files/%s" % (self.ports["http"], rest[-1])
                 self.send_text(302, "moved", [("Location", target)])
+            elif kind == "endless" and rest:
+                self.send_endless("/".join(rest))
+            elif kind == "sending" and rest:
+                with counts_lock:
+                    n = sending.get("/".join(rest), 0)
+                self.send_text(200, str(n))
             elif kind == "redirect-loop":
                 self.send_text(302, "again", [("Location", "/redirect-loop")])
             elif kind == "stop":
@@ -188,6 +197,23 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_text(404, "not found")
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError):
             pass
+
+    def send_endless(self, tag):
+        size = 1 << 30
+        with counts_lock:
+            sending[tag] = sending.get(tag, 0) + 1
+        try:
+            self.send_response(200)
+            self.send_header("Content-Length", str(size))
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            chunk = bytes(1 << 16)
+            for _ in range(size // len(chunk)):
+                self.wfile.write(chunk)
+        finally:
+            with counts_lock:
+                sending[tag] -= 1
 
     def serve(self, name, **options):
         path = self.file_bytes(name)

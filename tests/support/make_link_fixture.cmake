@@ -4,7 +4,7 @@
 #   <tree>/tree/top.txt
 #   <tree>/tree/link -> ../outside
 file(REMOVE_RECURSE "${ROOT}")
-foreach(tree remove walk)
+foreach(tree remove walk same)
   set(base "${ROOT}/${tree}")
   file(MAKE_DIRECTORY "${base}/outside" "${base}/tree/inner")
   file(WRITE "${base}/outside/keep.txt" "keep")
