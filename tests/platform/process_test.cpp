@@ -111,16 +111,16 @@ TEST_F(ProcessTest, TheEnvironmentIsTheLaunchersWithTheOverrides) {
 #ifdef _WIN32
 TEST_F(ProcessTest, TheCommandLineIsTheQuotedArgumentsJoinedByBlanks) {
     test::TempFolder temp;
-    // Under another name the helper child only records its command line.
-    const fs::path git = temp / "git.exe";
-    fs::copy_file(test::HelperChildPath(), git);
+    // Under a name that is none of its modes the helper child only records its command line.
+    const fs::path tool = temp / "tool.exe";
+    fs::copy_file(test::HelperChildPath(), tool);
     const fs::path record = temp / "record.txt";
-    EXPECT_EQ(platform->Run({PathToUtf8(git), "commit", "-m", "first version"}, {},
+    EXPECT_EQ(platform->Run({PathToUtf8(tool), "commit", "-m", "first version"}, {},
                             {{"HELPER_RECORD", PathToUtf8(record)}}, {}, nullptr),
               0);
     const std::vector<std::string> recorded = test::ReadLines(record);
     ASSERT_EQ(recorded.size(), 2u);
-    EXPECT_EQ(recorded[0], ToUtf8(QuoteArg(git.wstring())) + " commit -m \"first version\"");
+    EXPECT_EQ(recorded[0], ToUtf8(QuoteArg(tool.wstring())) + " commit -m \"first version\"");
 }
 
 TEST_F(ProcessTest, AnOverrideReplacesTheVariableInAnyCaseAndTheBlockIsSorted) {
