@@ -43,8 +43,9 @@ fs::path NewExecutablePath(const fs::path& executable) {
 
 fs::path ReplacedExecutablePath(const fs::path& executable, int number) {
     fs::path path = executable;
-    if (number > 0) path += "." + std::to_string(number);
-    path += ".old";
+    const std::string suffix = number > 0 ? std::to_string(number) + ".old" : std::string("old");
+    path += ".";
+    path += suffix;
     return path;
 }
 
@@ -120,8 +121,10 @@ void ReportUpdateProgress(App& app, std::uint64_t done, std::uint64_t total) {
     app.status.fraction = total == 0 ? -1.0 : static_cast<double>(done) / static_cast<double>(total);
 }
 
-std::function<bool(std::string&)> UpdateLauncherTask(App& app, Release release) {
-    return [&app, release = std::move(release)](std::string& error) { return UpdateLauncher(app, release, error); };
+std::function<bool(std::string&)> UpdateLauncherTask(App& app, Release release, SelfUpdateFiles files) {
+    return [&app, release = std::move(release), files = std::move(files)](std::string& error) {
+        return UpdateLauncher(app, release, files, error);
+    };
 }
 
 }  // namespace launcher

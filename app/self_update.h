@@ -41,6 +41,7 @@ bool UpdateLauncher(App& app, const Release& release, const SelfUpdateFiles& fil
 void ReportUpdateProgress(App& app, std::uint64_t done, std::uint64_t total);
 
 // The task the "Update the launcher" button starts, with its own copy of the offered release.
-std::function<bool(std::string&)> UpdateLauncherTask(App& app, Release release);
+std::function<bool(std::string&)> UpdateLauncherTask(App& app, Release release,
+                                                     SelfUpdateFiles files = RunningExecutableFiles());
 
 }  // namespace launcher

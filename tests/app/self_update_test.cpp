@@ -349,7 +349,7 @@ TEST_F(SelfUpdateTest, AStopDuringTheTransferLeavesTheLauncherAsItWas) {
     Release release;
     release.url = test::LoopbackUrl("http", "/endless/" + host.id());
     release.sha256 = test::Sha256Of("never sent");
-    app.RunTask([this, release](std::string& error) { return UpdateLauncher(app, release, files, error); }, "");
+    app.RunTask(UpdateLauncherTask(app, release, files), "");
     const auto until = std::chrono::steady_clock::now() + test::kTaskDeadline;
     for (;;) {
         {
