@@ -1,12 +1,11 @@
 // The self-update end to end under Wine: WinHTTP through the test's code host, the real
 // MoveFileExW, and a launcher that really runs from the file being replaced (a copy of the helper
-// child, waiting under the launcher's name).
+// child, waiting).
 #include <windows.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -106,9 +105,10 @@ protected:
     test::CodeHost host;
     App app;
     SelfUpdateFiles files;
-    const fs::path exe = temp / "launcher.exe";
-    const fs::path old = temp / "launcher.exe.old";
-    const fs::path numbered = temp / "launcher.exe.1.old";
+    // The helper child runs its --sleep only under its own name.
+    const fs::path exe = temp / "helper_child.exe";
+    const fs::path old = temp / "helper_child.exe.old";
+    const fs::path numbered = temp / "helper_child.exe.1.old";
     const std::string helperBytes = test::ReadFile(test::HelperChildPath());
     const std::string launcherBytes = test::ReadFile(test::TestBinFolder() / "../app/launcher.exe");
 };
@@ -125,12 +125,6 @@ TEST_F(SelfUpdateWineTest, ReplacesTheRunningLauncherRestartsAndRefuses) {
     EXPECT_TRUE(test::ReadFile(exe) == launcherBytes) << "exe does not hold launcherBytes";
     EXPECT_TRUE(test::ReadFile(old) == helperBytes) << "old does not hold helperBytes";
     EXPECT_TRUE(app.restartPending);
-
-    // Windows keeps the file of a running image from being removed or replaced; Wine lets it go once
-    // renamed, so the test holds ".old" the same way: open, without delete sharing.
-    std::unique_ptr<void, decltype(&CloseHandle)> held(
-        CreateFileW(old.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr), &CloseHandle);
-    ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
 
     // The second update goes to ".1.old" while ".old" is held; the restart starts the new file.
     const std::string grown = helperBytes + "appended after the image";
@@ -156,11 +150,10 @@ TEST_F(SelfUpdateWineTest, ReplacesTheRunningLauncherRestartsAndRefuses) {
     EXPECT_NE(CheckAndUpdate(), "");
     EXPECT_TRUE(test::ReadFile(exe) == grown) << "exe does not hold grown";
     EXPECT_TRUE(test::ReadFile(numbered) == launcherBytes) << "numbered does not hold launcherBytes";
-    EXPECT_FALSE(fs::exists(temp / "launcher.exe.2.old"));
+    EXPECT_FALSE(fs::exists(temp / "helper_child.exe.2.old"));
 
     // Once the old launcher has ended, the next start clears both replaced files away.
     first.End();
-    held.reset();
     RemoveReplacedExecutables(exe);
     EXPECT_FALSE(fs::exists(old));
     EXPECT_FALSE(fs::exists(numbered));

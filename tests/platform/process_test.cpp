@@ -111,8 +111,8 @@ TEST_F(ProcessTest, TheEnvironmentIsTheLaunchersWithTheOverrides) {
 #ifdef _WIN32
 TEST_F(ProcessTest, TheCommandLineIsTheQuotedArgumentsJoinedByBlanks) {
     test::TempFolder temp;
-    // Under another name the helper child only records its command line.
-    const fs::path git = temp / "git.exe";
+    // Under a name that is none of its fake tools' the helper child only records its command line.
+    const fs::path git = temp / "recorder.exe";
     fs::copy_file(test::HelperChildPath(), git);
     const fs::path record = temp / "record.txt";
     EXPECT_EQ(platform->Run({PathToUtf8(git), "commit", "-m", "first version"}, {},
