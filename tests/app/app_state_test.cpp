@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "tests/app/connected_app.h"
 #include "platform/text.h"
 #include "tests/support/case_name.h"
 #include "tests/support/fake_tools.h"
@@ -42,27 +43,8 @@ Shown Copy(App& app) {
 
 bool IsReset(const Status& status) { return status.title.empty() && status.detail.empty() && status.fraction == -1.0; }
 
-// The Builder as the entry function makes it, its callbacks handing reports and lines to the App.
-void ConnectBuilder(App& app, const fs::path& baseFolder) {
-    app.baseFolder = baseFolder;
-    app.builder = std::make_unique<Builder>(app.game, app.baseFolder, app.http.get(), app.platform.get());
-    App* const self = &app;
-    app.builder->statusCallback = [self](const Status& status) { OnStatus(*self, status); };
-    app.builder->logCallback = [self](const std::string& line) { OnLogLine(*self, line); };
-}
-
-// A hang guard, not a timing.
-constexpr auto kDeadline = std::chrono::seconds(30);
-
-// Waits until the running task has ended; false when it has not by the deadline.
-bool WaitUntilIdle(App& app) {
-    const auto until = std::chrono::steady_clock::now() + kDeadline;
-    while (app.busy) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using test::ConnectBuilder;
+using test::WaitUntilIdle;
 
 class AppStateTest : public testing::Test {
 protected:
@@ -384,7 +366,7 @@ TEST_F(AppStateTest, DestroyingTheAppStopsTheRunningTask) {
     owned->RunTask(
         [&, builder = owned->builder.get()](std::string& error) {
             started.Open();
-            const auto until = std::chrono::steady_clock::now() + kDeadline;
+            const auto until = std::chrono::steady_clock::now() + test::kTaskDeadline;
             while (!builder->cancel && std::chrono::steady_clock::now() < until) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
@@ -437,7 +419,7 @@ TEST_F(AppStateTest, TheTwoThreadsMeetOnlyUnderTheLocks) {
 
     int ownLines = 0;
     int copies = 0;
-    const auto until = std::chrono::steady_clock::now() + kDeadline;
+    const auto until = std::chrono::steady_clock::now() + test::kTaskDeadline;
     while (app.busy && std::chrono::steady_clock::now() < until) {
         const Shown shown = Copy(app);
         ++copies;

@@ -3,6 +3,9 @@
 // refused hard link, for one, forces the copy that a volume without hard links would need.
 
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -14,6 +17,10 @@ public:
 
     bool refuseHardLink = false;
     int hardLinksAsked = 0;
+    // Start only records what it was asked when set, and fails with startError when that is not empty.
+    bool recordStartsOnly = false;
+    std::string startError;
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> starts;  // program, working folder
 
     int Run(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder,
             const std::map<std::string, std::string>& environment, const LineCallback& onLine,
@@ -34,7 +41,12 @@ public:
     }
     bool Start(const std::filesystem::path& program, const std::filesystem::path& workingFolder,
                std::string& error) override {
-        return real_->Start(program, workingFolder, error);
+        starts.emplace_back(program, workingFolder);
+        if (!startError.empty()) {
+            error = startError;
+            return false;
+        }
+        return recordStartsOnly || real_->Start(program, workingFolder, error);
     }
     std::string ExeSuffix() override { return real_->ExeSuffix(); }
     char PathListSeparator() override { return real_->PathListSeparator(); }
