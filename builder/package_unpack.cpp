@@ -23,8 +23,8 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// The name without "." and empty components, so that "././hdd/x" and "compiler//work/x" meet the
-// same tests as "hdd/x" and "compiler/work/x". A final '/' stays.
+// The name without its "." and empty components, so that a name spelled with extra "./" pieces or
+// doubled separators meets the same tests as its plain spelling. A final '/' stays.
 std::string Normalised(const std::string& name) {
     std::string normal;
     size_t start = 0;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "game/disc_log.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 
 namespace launcher {
@@ -19,15 +20,6 @@ constexpr size_t kMagicSize = sizeof kMagic - 1;
 constexpr int kMaxDepth = 32;
 constexpr std::uint32_t kMaxDirectorySize = 0x1000000;
 constexpr int kRetries = 5;
-
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-
-std::uint32_t U32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint64_t U64(const std::uint8_t* p) { return U32(p) | static_cast<std::uint64_t>(U32(p + 4)) << 32; }
 
 struct CurrentDiscHolder {
     std::atomic<XisoImage*> image{nullptr};
@@ -87,10 +79,10 @@ bool XisoImage::Open(std::unique_ptr<PositionedFile> image, std::string& error) 
         error = "no Xbox disc image";
         return false;
     }
-    timeStamp = U64(descriptor + 28);
+    timeStamp = ReadLe64(descriptor + 28);
     root = XisoEntry{};
-    root.offset = static_cast<std::uint64_t>(U32(descriptor + 20)) * kSectorSize + base;
-    root.size = U32(descriptor + 24);
+    root.offset = static_cast<std::uint64_t>(ReadLe32(descriptor + 20)) * kSectorSize + base;
+    root.size = ReadLe32(descriptor + 24);
     root.isDirectory = true;
     WalkBudget budget;
     if (!ReadDirectory(root, 0, budget)) {
@@ -122,19 +114,19 @@ bool XisoImage::ReadDirectory(XisoEntry& directory, int depth, WalkBudget& budge
         if (o + 14 > size || visited[o / 4]) continue;
         visited[o / 4] = true;
         const std::uint8_t* entry = data.data() + o;
-        const std::uint16_t left = U16(entry);
+        const std::uint16_t left = ReadLe16(entry);
         if (left == 0xFFFF) continue;  // padding between entries
         const std::uint8_t nameLength = entry[13];
         if (o + 14 + nameLength > size) continue;
         if (budget.entries == 0) return false;
         --budget.entries;
-        const std::uint16_t right = U16(entry + 2);
+        const std::uint16_t right = ReadLe16(entry + 2);
         if (left != 0) stack.push_back(static_cast<std::uint64_t>(left) * 4);
         if (right != 0) stack.push_back(static_cast<std::uint64_t>(right) * 4);
         XisoEntry child;
         child.name.assign(reinterpret_cast<const char*>(entry + 14), nameLength);
-        child.offset = static_cast<std::uint64_t>(U32(entry + 4)) * kSectorSize + base;
-        child.size = U32(entry + 8);
+        child.offset = static_cast<std::uint64_t>(ReadLe32(entry + 4)) * kSectorSize + base;
+        child.size = ReadLe32(entry + 8);
         child.isDirectory = (entry[12] & 0x10) != 0;
         directory.children.push_back(std::move(child));
     }

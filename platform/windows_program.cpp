@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <fstream>
 
+#include "platform/little_endian.h"
+
 namespace launcher {
 namespace {
 
@@ -21,13 +23,6 @@ bool ReadAt(std::ifstream& in, std::uint64_t offset, unsigned char* bytes, std::
     return in.gcount() == static_cast<std::streamsize>(count);
 }
 
-std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
-std::uint32_t Le32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 }  // namespace
 
 bool IsWindowsX64Program(const std::filesystem::path& file) {
@@ -36,14 +31,14 @@ bool IsWindowsX64Program(const std::filesystem::path& file) {
     unsigned char dos[kNtHeaderOffsetAt + 4];
     if (!ReadAt(in, 0, dos, sizeof dos)) return false;
     if (dos[0] != 'M' || dos[1] != 'Z') return false;
-    const std::uint32_t ntOffset = Le32(dos + kNtHeaderOffsetAt);
+    const std::uint32_t ntOffset = ReadLe32(dos + kNtHeaderOffsetAt);
     unsigned char nt[kNtHeaderBytesRead];
     if (!ReadAt(in, ntOffset, nt, sizeof nt)) return false;
     if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0) return false;
-    if (Le16(nt + 4) != kMachineX64) return false;
-    const std::uint16_t characteristics = Le16(nt + 22);
+    if (ReadLe16(nt + 4) != kMachineX64) return false;
+    const std::uint16_t characteristics = ReadLe16(nt + 22);
     if ((characteristics & kExecutableImage) == 0 || (characteristics & kDll) != 0) return false;
-    return Le16(nt + 24) == kPe32PlusMagic;
+    return ReadLe16(nt + 24) == kPe32PlusMagic;
 }
 
 }  // namespace launcher

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "builder/protected_folders.h"
 #include "tests/app/connected_app.h"
 #include "platform/text.h"
 #include "tests/support/case_name.h"
@@ -172,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, AppStateSizeTest,
                              SizeCase{"PackageBuilt",
                                       true,
                                       true,
-                                      {{"play/compiler/work/code.bin", 3000},
+                                      {{(fs::path("play") / kPackageWorkFolder / "code.bin").generic_string(), 3000},
                                        {"tools/cmake/bin/cmake", 1000},
                                        {"tools/ffmpeg/bin/ffmpeg", 700},
                                        {"source/out/game.obj", 50}},

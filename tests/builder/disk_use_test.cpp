@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 
+#include "builder/protected_folders.h"
 #include "platform/file_tree.h"
 #include "tests/builder/source_fixture.h"
 #include "tests/support/case_name.h"
@@ -97,7 +98,7 @@ TEST_F(DiskUseTest, ToolSizesAddUpExactly) {
     test::WriteFile(base / "agreed.txt", terms);
     test::WriteFile(base / "downloads/part.bin", "part");
     test::WriteFile(base / "tools/ffmpeg/bin/ffmpeg.exe", "not counted");
-    test::WriteFile(base / "play/compiler/work/obj.o", "not counted");
+    test::WriteFile(base / "play" / kPackageWorkFolder / "obj.o", "not counted");
     EXPECT_EQ(builder->ToolsDiskUse(), tools + terms.size() + 4);
 }
 

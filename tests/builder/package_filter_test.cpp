@@ -26,7 +26,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(FilterCase{"dot_slash_removed", "./bin/game.dll", "bin/game.dll"},
                     FilterCase{"hard_disk", "./hdd/E/save.dat", ""}, FilterCase{"hard_disk_upper", "HDD/x", ""},
                     FilterCase{"assets_capital", "Assets/y", ""}, FilterCase{"file_named_hdd", "hdd", "hdd"},
-                    FilterCase{"build_work", "compiler/work/obj.o", ""},
+                    FilterCase{"build_work", std::string(kPackageWorkFolder) + "/obj.o", ""},
                     FilterCase{"build_cache", "compiler/cache.bin", "compiler/cache.bin"},
                     FilterCase{"settings", "settings.toml", ""}, FilterCase{"settings_upper", "Game.TOML", ""},
                     FilterCase{"nested_settings", "docs/settings.toml", "docs/settings.toml"},
