@@ -36,6 +36,16 @@ windows_build() {
   cmake --build --preset windows --target "$@"
 }
 
+# True when folder has the 3 GiB a large benchmark needs; otherwise says that the named one is refused.
+has_room() {
+  local name=$1 folder=$2 free
+  free=$(df --output=avail -B1 "$folder" | tail -n 1 | tr -d ' ')
+  if [ "$free" -lt $((3 * 1024 * 1024 * 1024)) ]; then
+    echo "$name benchmark refused: $folder has $((free / 1024 / 1024)) MiB free, it needs 3 GiB"
+    return 1
+  fi
+}
+
 data_bin() {
   if [ ! -f "$work/data.bin" ]; then
     echo "generating 1 GiB of random data"
@@ -154,12 +164,8 @@ bench_process() {
 # small files) against bsdtar and unzip, each into a fresh folder in memory so that the extractor is
 # measured and not the disk; the tools take turns.
 bench_zip() {
-  local shm=/dev/shm need=$((3 * 1024 * 1024 * 1024)) free
-  free=$(df --output=avail -B1 "$shm" | tail -n 1 | tr -d ' ')
-  if [ "$free" -lt "$need" ]; then
-    echo "zip benchmark refused: $shm has $((free / 1024 / 1024)) MiB free, it needs 3 GiB"
-    return 0
-  fi
+  local shm=/dev/shm
+  has_room zip "$shm" || return 0
   local zwork
   zwork=$(mktemp -d "$shm/zip-bench.XXXXXX")
   # Removed on every way out of this function and of the script.
@@ -216,11 +222,9 @@ bench_zip() {
 # native helper child as the port, the move into play) against unzip -q of the same package plus
 # cp -a of the result into a play folder, taking turns on the same disk.
 bench_package() {
-  local need=$((3 * 1024 * 1024 * 1024)) free pwork
+  local pwork
   pwork=$(mktemp -d)
-  free=$(df --output=avail -B1 "$pwork" | tail -n 1 | tr -d ' ')
-  if [ "$free" -lt "$need" ]; then
-    echo "package benchmark refused: $(dirname "$pwork") has $((free / 1024 / 1024)) MiB free, it needs 3 GiB"
+  if ! has_room package "$(dirname "$pwork")"; then
     rm -rf "$pwork"
     return 0
   fi
@@ -270,13 +274,9 @@ bench_package() {
 # as release archives are), against tar -xJf, each into a fresh folder in memory; the two take turns.
 # The archive is made once and kept in build/bench.
 bench_tarxz() {
-  local shm=/dev/shm need=$((3 * 1024 * 1024 * 1024)) free folder
+  local shm=/dev/shm folder
   for folder in "$shm" build/bench; do
-    free=$(df --output=avail -B1 "$folder" | tail -n 1 | tr -d ' ')
-    if [ "$free" -lt "$need" ]; then
-      echo "tar.xz benchmark refused: $folder has $((free / 1024 / 1024)) MiB free, it needs 3 GiB"
-      return 0
-    fi
+    has_room tar.xz "$folder" || return 0
   done
   local archive=build/bench/tarxz-input.tar.xz twork
   twork=$(mktemp -d "$shm/tarxz-bench.XXXXXX")

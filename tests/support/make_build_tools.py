@@ -18,17 +18,10 @@ import argparse
 import os
 import shutil
 import sys
-import zipfile
+
+from fixture_zip import write_zip
 
 TOOLS = [("cmake.zip", "bin/cmake", "cmake"), ("ninja.zip", "ninja", "ninja"), ("git.zip", "cmd/git", "git")]
-
-
-def add(archive, name, data, mode=0o644):
-    info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0))
-    info.compress_type = zipfile.ZIP_DEFLATED
-    info.create_system = 3  # Unix, so that the mode counts
-    info.external_attr = (0o100000 | mode) << 16
-    archive.writestr(info, data)
 
 
 def program(tool, suffix, helper):
@@ -39,14 +32,6 @@ def program(tool, suffix, helper):
     if found is None:
         sys.exit("make_build_tools.py: no " + tool + " on PATH")
     return '#!/bin/sh\nexec "{}" "$@"\n'.format(found).encode()
-
-
-def write_zip(path, entries):
-    partial = path + ".partial"
-    with zipfile.ZipFile(partial, "w") as archive:
-        for name, data, mode in entries:
-            add(archive, name, data, mode)
-    os.replace(partial, path)
 
 
 def main():

@@ -19,7 +19,8 @@ import hashlib
 import json
 import os
 import random
-import zipfile
+
+from fixture_zip import write_zip
 
 NAME = "Velmora2-package.zip"
 
@@ -33,14 +34,6 @@ exit 0
 """
 
 
-def add(archive, name, data, mode=0o644):
-    info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0))
-    info.compress_type = zipfile.ZIP_DEFLATED
-    info.create_system = 3  # Unix, so that the mode counts
-    info.external_attr = (0o100000 | mode) << 16
-    archive.writestr(info, data)
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
@@ -51,18 +44,17 @@ def main():
     folder = os.path.join(args.folder, "package")
     os.makedirs(folder, exist_ok=True)
     package = os.path.join(folder, NAME)
-    partial = package + ".partial"
     with open(args.helper_child, "rb") as f:
         executable = f.read()
-    with zipfile.ZipFile(partial, "w") as archive:
-        add(archive, "Velmora2" + args.suffix, executable, 0o755)
-        add(archive, "fakeport.txt", DEFAULT_SCRIPT)
-        add(archive, "data/level1.bin", random.Random(13).randbytes(64 * 1024))
-        add(archive, "data/extra.toml", "quality = \"high\"\n")
-        add(archive, ".toml", "# a file named .toml\n")
-        add(archive, "hdd/E/UDATA/save.dat", "a save from the package\n")
-        add(archive, "settings.toml", "fullscreen = true\n")
-    os.replace(partial, package)
+    write_zip(package, [
+        ("Velmora2" + args.suffix, executable, 0o755),
+        ("fakeport.txt", DEFAULT_SCRIPT, 0o644),
+        ("data/level1.bin", random.Random(13).randbytes(64 * 1024), 0o644),
+        ("data/extra.toml", "quality = \"high\"\n", 0o644),
+        (".toml", "# a file named .toml\n", 0o644),
+        ("hdd/E/UDATA/save.dat", "a save from the package\n", 0o644),
+        ("settings.toml", "fullscreen = true\n", 0o644),
+    ])
 
     with open(package, "rb") as f:
         data = f.read()
