@@ -19,6 +19,8 @@ packages=(
   e2fsprogs
   # libzip-dev's CMake package checks that libzip's tools are installed, though nothing uses them.
   zipcmp zipmerge ziptool
+  # import and convert: the window's screenshot and its checks.
+  imagemagick
   "$@"
 )
 

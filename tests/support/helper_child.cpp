@@ -20,6 +20,11 @@
 //   --exit N              ends at once with exit code N (decimal, or hexadecimal after 0x)
 //   --raise N             (not Windows) ends itself with signal N
 //   --trust-certificate F (Windows) adds the certificate file F to the machine's trusted roots
+//   --window CLASS ACTION (Windows) waits up to 20 s for a top-level window of class CLASS, then
+//                         wait: until it is visible; minimize, restore: asks it to (WM_SYSCOMMAND)
+//                         and waits until it is; close: posts WM_CLOSE, waits for the window's
+//                         process to end and ends with that process's exit code. A window that
+//                         does not come, or does not do as asked, ends it with 3
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -162,6 +167,61 @@ int TrustCertificate(const std::string& file) {
                                          static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     CertCloseStore(store, 0);
     return added ? 0 : 1;
+}
+
+// The window mode. Every wait is bounded, so that a script driving a window that hangs fails.
+constexpr auto kWindowTimeout = std::chrono::seconds(20);
+constexpr DWORD kWindowProcessTimeoutMs = 60000;
+constexpr int kWindowFailed = 3;
+
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::steady_clock::time_point deadline) {
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+int WindowFailure(const std::string& text) {
+    Write(stderr, "helper_child: " + text + "\n");
+    return kWindowFailed;
+}
+
+// After close, the exit code of the window's process; else 0 when the step is done.
+int DriveWindow(const std::string& windowClass, const std::string& action) {
+    if (action != "wait" && action != "minimize" && action != "restore" && action != "close") {
+        return WindowFailure("unknown window action " + action);
+    }
+    const std::wstring wideClass = launcher::ToWide(windowClass);
+    HWND window = nullptr;
+    const auto found = [&] { return (window = FindWindowW(wideClass.c_str(), nullptr)) != nullptr; };
+    if (!WaitUntil(found, std::chrono::steady_clock::now() + kWindowTimeout)) {
+        return WindowFailure("no window of class " + windowClass + " within 20 s");
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kWindowTimeout;
+    if (action == "wait") {
+        if (WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, deadline)) return 0;
+        return WindowFailure("the window of class " + windowClass + " did not become visible");
+    }
+    if (action == "minimize" || action == "restore") {
+        const bool minimize = action == "minimize";
+        PostMessageW(window, WM_SYSCOMMAND, minimize ? SC_MINIMIZE : SC_RESTORE, 0);
+        if (WaitUntil([&] { return (IsIconic(window) != FALSE) == minimize; }, deadline)) return 0;
+        return WindowFailure("the window of class " + windowClass + " did not " + action);
+    }
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    // Opened before the window is asked to close, so that its exit code is still there to read.
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) return WindowFailure("cannot open the process of the window of class " + windowClass);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DWORD code = 0;
+    const bool ended =
+        WaitForSingleObject(process, kWindowProcessTimeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    if (!ended) return WindowFailure("the process of the window of class " + windowClass + " did not end");
+    return static_cast<int>(code);
 }
 #endif
 
@@ -567,6 +627,10 @@ int Main(int argc, char** argv, const std::vector<std::string>& args) {
 #ifdef _WIN32
         } else if (step == "--trust-certificate" && hasValue) {
             return TrustCertificate(args[++i]);
+        } else if (step == "--window" && i + 2 < args.size()) {
+            const int code = DriveWindow(args[i + 1], args[i + 2]);
+            if (code != 0 || args[i + 2] == "close") return code;
+            i += 2;
 #endif
         } else {
             Write(stderr, "helper_child: unknown step " + step + "\n");
