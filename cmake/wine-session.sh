@@ -1,15 +1,24 @@
 # Sourced by the top-level commands: a display and a running wineserver for the Windows programs,
 # both stopped when the calling script exits.
 
+# wine_session_start BUILD [--own-display] [--prefix FOLDER]: the build folder's prefix unless
+# another is named; an Xvfb of the session's own when asked for, without a desktop, or under CI.
 wine_session_start() {
-  local build="$1"
+  local build="$1" own_display= prefix="$PWD/$1/.wineprefix"
+  shift
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --own-display) own_display=1 ;;
+      --prefix) prefix="$2"; shift ;;
+    esac
+    shift
+  done
   # The wrapper's own variable, so that a WINEPREFIX of the user's is never touched.
-  export LAUNCHER_WINEPREFIX="$PWD/$build/.wineprefix"
+  export LAUNCHER_WINEPREFIX="$prefix"
   export WINEPREFIX="$LAUNCHER_WINEPREFIX"
   trap wine_session_stop EXIT
-  # Without a desktop, an Xvfb of our own on a free display. DISPLAY must be set before the first
-  # Wine call: a wineserver keeps the display it started with.
-  if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
+  # DISPLAY must be set before the first Wine call: a wineserver keeps the display it started with.
+  if [ -n "$own_display" ] || [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
     local ready
     ready=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$ready" </dev/null >/dev/null 2>&1 &
