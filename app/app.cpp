@@ -29,6 +29,9 @@ std::string FailureText(const std::string& what) { return "Something went wrong:
 
 App::App() : http(MakeHttp()), platform(MakePlatform()) {}
 
+App::App(std::unique_ptr<Http> http, std::unique_ptr<Platform> platform)
+    : http(std::move(http)), platform(std::move(platform)) {}
+
 App::~App() {
     // Destroying a joinable thread would end the process.
     if (taskThread.joinable()) {

@@ -28,6 +28,8 @@ class App {
 public:
     // Makes the two services; no Builder yet, every flag clear, the status at its reset value.
     App();
+    // The same with services of the caller's.
+    App(std::unique_ptr<Http> http, std::unique_ptr<Platform> platform);
     // Stops and joins a task that is still running before anything is destroyed.
     ~App();
     App(const App&) = delete;

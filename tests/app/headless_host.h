@@ -1,0 +1,79 @@
+#pragma once
+// A host that draws nowhere (ImGui's null backend), for running the launcher's real start-up and
+// frame loop in tests: quitting, Shift, minimising, the window's and the device's failures and the
+// game's start are scripted; message boxes, frames and waits are recorded.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/launcher_host.h"
+
+namespace launcher::test {
+
+class HeadlessHost final : public LauncherHost {
+public:
+    // Turns ImGui's failed assertions into test failures while it lives.
+    HeadlessHost();
+    ~HeadlessHost() override;
+
+    // Scripted.
+    std::filesystem::path executable;
+    std::vector<std::string> arguments{"launcher.exe"};
+    bool argumentsSplit = true;
+    bool shiftHeld = false;
+    WindowOpening opening = WindowOpening::kOpen;
+    float scale = 1.0f;
+    std::filesystem::path fontsFolder;
+    bool quit = false;
+    bool minimized = false;
+    // The game's start fails with this code when it is not 0.
+    std::uint32_t gameStartError = 0;
+    std::uint32_t gameExitCode = 0;
+    // Called when the window is asked for, before it opens.
+    std::function<void()> onOpenWindow;
+
+    // Recorded.
+    struct Box {
+        std::string text;
+        std::string caption;
+        bool ownedByWindow = false;
+    };
+    std::vector<Box> boxes;
+    bool windowOpened = false;
+    bool windowClosed = false;
+    bool backendsStarted = false;
+    int frames = 0;
+    int waits = 0;
+    bool hidden = false;
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> gameStarts;  // program, folder
+    int gameWaits = 0;
+
+    std::filesystem::path ExecutablePath() override { return executable; }
+    bool Arguments(std::vector<std::string>& out) override;
+    bool ShiftHeld() override { return shiftHeld; }
+    void ShowError(const std::string& text, const std::string& caption, bool ownedByWindow) override;
+    WindowOpening OpenWindow(const std::string& title) override;
+    WindowHandle Window() override { return nullptr; }
+    float Scale() override { return scale; }
+    std::filesystem::path FontsFolder() override { return fontsFolder; }
+    void StartBackends() override;
+    void StopBackends() override;
+    void CloseWindow() override { windowClosed = true; }
+    bool DispatchMessages() override { return !quit; }
+    void WaitForMessages(int) override { ++waits; }
+    void BeginFrame() override;
+    void EndFrame() override { ++frames; }
+    bool Minimized() override { return minimized; }
+    bool Visible() override { return !hidden; }
+    void Hide() override { hidden = true; }
+    bool StartGame(const std::filesystem::path& program, const std::filesystem::path& workingFolder,
+                   std::uint32_t& errorCode) override;
+    std::uint32_t WaitForGame() override;
+
+    std::string title;
+};
+
+}  // namespace launcher::test
