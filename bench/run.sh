@@ -2,11 +2,11 @@
 # Runs the benchmarks on demand (never from the tests): an optimised native build, each figure the
 # median of five runs, against the reference tools measured in the same run.
 #   bench/run.sh [sha] [identify] [adopt] [download] [process] [zip] [package] [tarxz] [music]
-#   [disk_use]   (all when none is named)
+#   [disk_use] [window]   (all when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 chosen=("$@")
-[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz music disk_use)
+[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz music disk_use window)
 wanted() { local name; for name in "${chosen[@]}"; do [ "$name" = "$1" ] && return 0; done; return 1; }
 
 reference_tools=()
@@ -423,6 +423,67 @@ bench_disk_use() {
   rm -rf "$base"
 }
 
-for name in sha identify adopt download process zip package tarxz music disk_use; do
+# The share of one core that a process takes over 10 s: the utime and stime of its Linux process (the
+# fields after the name, which ends at the last ')').
+cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+# cpu_shares PID...: each process's share of one core in per cent over the same 10 s, on one line.
+cpu_shares() {
+  local pid before=() after=() hz i
+  hz=$(getconf CLK_TCK)
+  for pid in "$@"; do before+=("$(cpu_ticks "$pid")"); done
+  sleep 10
+  for pid in "$@"; do after+=("$(cpu_ticks "$pid")"); done
+  for i in "${!before[@]}"; do
+    awk "BEGIN { printf \"%.2f \", (${after[$i]} - ${before[$i]}) * 100 / $hz / 10 }"
+  done
+  echo
+}
+# median_shares PID...: the medians of three cpu_shares, one a line per process.
+median_shares() {
+  local turns column
+  turns=$(for _ in 1 2 3; do cpu_shares "$@"; done)
+  for column in $(seq $#); do awk -v c="$column" '{ print $c }' <<<"$turns" | median; done
+}
+
+# The launcher's CPU under Wine on an Xvfb of its own, its window shown, minimised, and hidden while
+# the game started at start-up runs, against Wine's notepad idle in the same session, measured over
+# the same seconds. Xvfb has no vertical blank: the shown figure is the loop unthrottled, for the
+# record only.
+bench_window() {
+  have_wine || { echo "window benchmark: Wine is not installed"; return 0; }
+  windows_build launcher helper_child
+  (
+    source cmake/wine-session.sh
+    source cmake/launcher-window.sh
+    wine_session_start build/windows --own-display >/dev/null
+    local run=build/windows/wine-run.sh helper=build/windows/bin/helper_child.exe
+    # By its Windows path notepad runs in the process started here, not in one start.exe starts.
+    "$run" 'C:\windows\system32\notepad.exe' &
+    local notepad=$!
+    "$run" "$helper" --window Notepad wait >/dev/null
+    mkdir -p "$work/window"
+    cp build/windows/app/launcher.exe "$work/window/launcher.exe"
+    launcher_window_open "$run" "$helper" "$work/window/launcher.exe"
+    sleep 2
+    local shown minimised
+    shown=$(median_shares "$LAUNCHER_WINDOW_PID" "$notepad" | tr '\n' ' ')
+    launcher_window minimize
+    sleep 1
+    minimised=$(median_shares "$LAUNCHER_WINDOW_PID" "$notepad" | tr '\n' ' ')
+    launcher_window restore
+    launcher_window_close || true
+    "$run" "$helper" --window Notepad close >/dev/null || true
+    wait "$notepad" || true
+    read -r launcher_shown notepad_shown <<<"$shown"
+    read -r launcher_minimised notepad_minimised <<<"$minimised"
+    printf 'launcher.exe under Wine + Xvfb, %% of one core over 10 s (median of 3), against notepad idle in the same seconds:\n'
+    printf '  shown (no vertical blank under Xvfb: unthrottled, for the record) %.2f %% (notepad %.2f %%)\n' \
+      "$launcher_shown" "$notepad_shown"
+    printf '  minimised %.2f %% (notepad %.2f %%): %+.2f points\n' "$launcher_minimised" "$notepad_minimised" \
+      "$(awk "BEGIN { print $launcher_minimised - $notepad_minimised }")"
+  )
+}
+
+for name in sha identify adopt download process zip package tarxz music disk_use window; do
   if wanted "$name"; then "bench_$name"; fi
 done
