@@ -50,7 +50,8 @@ if(TRUE)
   add_library(imgui STATIC
     "${IMGUI_DIR}/imgui.cpp" "${IMGUI_DIR}/imgui_draw.cpp"
     "${IMGUI_DIR}/imgui_tables.cpp" "${IMGUI_DIR}/imgui_widgets.cpp"
-    "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_assert.cpp")
+    "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_assert.cpp"
+    "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_item_hooks.cpp")
   target_include_directories(imgui SYSTEM PUBLIC "${IMGUI_DIR}")
   target_compile_options(imgui PRIVATE -w)
   target_include_directories(imgui PUBLIC "${CMAKE_SOURCE_DIR}/app/imgui_config")

@@ -6,7 +6,7 @@
 
 #include "app/theme.h"
 #include "tests/app/connected_app.h"
-#include "tests/app/headless_imgui.h"
+#include "tests/support/headless_imgui.h"
 #include "tests/support/temp_folder.h"
 
 namespace launcher {

@@ -11,7 +11,7 @@
 #include "app/theme.h"
 #include "platform/text.h"
 #include "tests/app/connected_app.h"
-#include "tests/app/headless_imgui.h"
+#include "tests/support/headless_imgui.h"
 #include "tests/support/fake_tools.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
