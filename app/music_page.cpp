@@ -22,7 +22,7 @@ void MusicPage(App& app, WindowHandle window, ImFont* headingFont, const FrameCo
     ImGui::BeginDisabled(frame.busy);
     if (ImGui::Button("Choose a music folder...")) {
         const std::wstring picked = PickPath(window, true, L"Choose a folder of your music");
-        if (!picked.empty()) StartMusicImport(app, std::filesystem::path(picked));
+        if (!picked.empty()) StartMusicImport(app, WidePath(picked));
     }
     if (hasFolder) {
         ImGui::SameLine();

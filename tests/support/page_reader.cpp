@@ -170,13 +170,17 @@ bool PageReader::Click(const std::string& label, const std::function<void()>& dr
         ADD_FAILURE() << "nothing to click labelled \"" << label << "\" in:\n" << Describe();
         return false;
     }
+    ClickAt(item->centre(), draw);
+    return true;
+}
+
+void PageReader::ClickAt(ImVec2 point, const std::function<void()>& draw) {
     ImGuiIO& io = ImGui::GetIO();
-    io.MousePos = item->centre();
+    io.MousePos = point;
     io.MouseDown[0] = true;
     Frame(draw);
     io.MouseDown[0] = false;
     Frame(draw);
-    return true;
 }
 
 std::vector<FoundText> PageReader::Paragraphs() const {

@@ -89,6 +89,8 @@ public:
     // FindItem) for one frame of draw and lets it go in the next. False, with a test failure, when
     // there is no such item. A disabled item is clicked all the same: ImGui ignores it.
     bool Click(const std::string& label, const std::function<void()>& draw);
+    // The same at a point of the display, for items without a label (invisible buttons).
+    void ClickAt(ImVec2 point, const std::function<void()>& draw);
 
     // What the last frame drew, in drawing order.
     const std::vector<PageItem>& items() const { return items_; }
