@@ -11,6 +11,7 @@ namespace launcher {
 namespace {
 
 std::atomic<ShellOpener> shellOpener{nullptr};
+std::atomic<PathPicker> pathPicker{nullptr};
 
 // The path itself when its status can be read, else its nearest ancestor that can, stopping at a
 // root (which then may not exist either, as a missing drive's).
@@ -28,6 +29,13 @@ fs::path NearestExisting(fs::path path) {
 }  // namespace
 
 void SetShellOpener(ShellOpener opener) { shellOpener = opener; }
+
+void SetPathPicker(PathPicker picker) { pathPicker = picker; }
+
+std::wstring PickPath(WindowHandle owner, bool folder, const wchar_t* title) {
+    if (const PathPicker picker = pathPicker.load()) return picker(owner, folder, title);
+    return ShowPathDialog(owner, folder, title);
+}
 
 void ShellOpen(const std::string& text) {
     if (const ShellOpener opener = shellOpener.load()) {

@@ -29,4 +29,9 @@ std::uint64_t FreeSpace(const std::filesystem::path& path);
 using ShellOpener = void (*)(const std::string& text);
 void SetShellOpener(ShellOpener opener);
 
+// While a picker is set, PickPath returns its answer to the same arguments instead of showing the
+// dialog, so that tests choose the path and see what was asked. The launcher sets none.
+using PathPicker = std::wstring (*)(WindowHandle owner, bool folder, const wchar_t* title);
+void SetPathPicker(PathPicker picker);
+
 }  // namespace launcher

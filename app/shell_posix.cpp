@@ -4,7 +4,7 @@
 
 namespace launcher {
 
-std::wstring PickPath(WindowHandle, bool, const wchar_t*) { return {}; }
+std::wstring ShowPathDialog(WindowHandle, bool, const wchar_t*) { return {}; }
 
 void OpenWithShell(const std::wstring&) {}
 

@@ -29,7 +29,7 @@ HRESULT SetUpFileDialog(IFileDialog* dialog, bool folder, const wchar_t* title) 
     return dialog->SetTitle(L"Choose the game's disc image");
 }
 
-std::wstring PickPath(WindowHandle owner, bool folder, const wchar_t* title) {
+std::wstring ShowPathDialog(WindowHandle owner, bool folder, const wchar_t* title) {
     IFileOpenDialog* dialog = nullptr;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
                                 reinterpret_cast<void**>(&dialog)))) {

@@ -43,14 +43,15 @@ file(CREATE_LINK "${LAUNCHER_NLOHMANN_DIR}/nlohmann" "${LAUNCHER_DEPS_DIR}/nlohm
 add_library(nlohmann_json INTERFACE)
 target_include_directories(nlohmann_json SYSTEM INTERFACE "${LAUNCHER_DEPS_DIR}/nlohmann-include")
 
-# Dear ImGui 1.86 from Debian's source package, with our imconfig; the ThreadSanitizer build has no
-# drawing code.
-if(NOT LAUNCHER_SANITIZE_THREAD)
+# Dear ImGui 1.86 from Debian's source package, with our imconfig, in every build: the
+# ThreadSanitizer build draws the window while a task runs.
+if(TRUE)
   launcher_debian_source(imgui IMGUI_DIR)
   add_library(imgui STATIC
     "${IMGUI_DIR}/imgui.cpp" "${IMGUI_DIR}/imgui_draw.cpp"
     "${IMGUI_DIR}/imgui_tables.cpp" "${IMGUI_DIR}/imgui_widgets.cpp"
-    "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_assert.cpp")
+    "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_assert.cpp"
+    "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_item_hooks.cpp")
   target_include_directories(imgui SYSTEM PUBLIC "${IMGUI_DIR}")
   target_compile_options(imgui PRIVATE -w)
   target_include_directories(imgui PUBLIC "${CMAKE_SOURCE_DIR}/app/imgui_config")

@@ -15,6 +15,10 @@ std::string ToUtf8(const std::wstring& wide);
 // throws std::system_error.
 std::filesystem::path Utf8Path(const std::string& utf8);
 
+// A path from wide text that the system gave (a file dialog's answer): exactly as given on Windows,
+// elsewhere through UTF-8.
+std::filesystem::path WidePath(const std::wstring& wide);
+
 // A path as UTF-8 text, for messages and files.
 std::string PathToUtf8(const std::filesystem::path& path);
 // A path as wide text, for the system calls that take one.

@@ -100,6 +100,8 @@ std::filesystem::path Utf8Path(const std::string& utf8) {
     return std::filesystem::path(utf8);
 }
 
+std::filesystem::path WidePath(const std::wstring& wide) { return std::filesystem::path(ToUtf8(wide)); }
+
 std::string PathToUtf8(const std::filesystem::path& path) { return path.string(); }
 
 std::wstring PathToWide(const std::filesystem::path& path) { return ToWide(path.string()); }

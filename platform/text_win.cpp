@@ -36,6 +36,8 @@ std::filesystem::path Utf8Path(const std::string& utf8) {
     return std::filesystem::path(wide);
 }
 
+std::filesystem::path WidePath(const std::wstring& wide) { return std::filesystem::path(wide); }
+
 std::string PathToUtf8(const std::filesystem::path& path) { return ToUtf8(path.wstring()); }
 
 std::wstring PathToWide(const std::filesystem::path& path) { return path.wstring(); }

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <imgui.h>
 
-#include "tests/app/headless_imgui.h"
+#include "tests/support/headless_imgui.h"
 
 namespace launcher {
 namespace {

@@ -47,6 +47,40 @@ TEST(ShellTest, AnOpenerSeesWhatWouldOpen) {
     EXPECT_EQ(Opened()[2], PathToUtf8(folder / "launcher.log"));
 }
 
+struct PickerCall {
+    WindowHandle owner;
+    bool folder;
+    const wchar_t* title;
+};
+
+std::vector<PickerCall>& PickerCalls() {
+    static std::vector<PickerCall> calls;
+    return calls;
+}
+
+std::wstring AnswerPicker(WindowHandle owner, bool folder, const wchar_t* title) {
+    PickerCalls().push_back({owner, folder, title});
+    return folder ? L"C:\\Games\\Velmora disc" : L"C:\\Games\\Velmora.iso";
+}
+
+TEST(ShellTest, APickerAnswersInsteadOfTheDialog) {
+    PickerCalls().clear();
+    SetPathPicker(AnswerPicker);
+    int window = 0;
+    const std::wstring image = PickPath(&window, false, nullptr);
+    const std::wstring folder = PickPath(&window, true, L"Choose a folder of your music");
+    SetPathPicker(nullptr);
+
+    EXPECT_EQ(image, L"C:\\Games\\Velmora.iso");
+    EXPECT_EQ(folder, L"C:\\Games\\Velmora disc");
+    ASSERT_EQ(PickerCalls().size(), 2u);
+    EXPECT_EQ(PickerCalls()[0].owner, &window);
+    EXPECT_FALSE(PickerCalls()[0].folder);
+    EXPECT_EQ(PickerCalls()[0].title, nullptr);
+    EXPECT_TRUE(PickerCalls()[1].folder);
+    EXPECT_EQ(std::wstring(PickerCalls()[1].title), L"Choose a folder of your music");
+}
+
 // Parallel tests write to the same drive, so the two readings may differ a little.
 constexpr std::uint64_t kDrift = 1ull << 30;
 

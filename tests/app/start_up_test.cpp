@@ -433,6 +433,8 @@ class OpeningFailureTest : public StartUpTest, public testing::WithParamInterfac
 TEST_P(OpeningFailureTest, AWindowOrDeviceThatFailsEndsWithItsBoxAfterTheCheckIsJoined) {
     const OpeningCase& c = GetParam();
     host.opening = c.opening;
+    // Were the loop to run after all, it would end at its first turn.
+    host.quit = true;
     gate->delay = std::chrono::milliseconds(300);
     EXPECT_EQ(RunLauncher(Description(), "v1.0", Services{std::make_unique<GatedHttp>(gate), MakePlatform()}, host),
               1);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "tests/app/headless_imgui.h"
+#include "tests/support/headless_imgui.h"
 #include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"
 

@@ -13,7 +13,7 @@
 #include "app/shell.h"
 #include "app/theme.h"
 #include "platform/text.h"
-#include "tests/app/headless_imgui.h"
+#include "tests/support/headless_imgui.h"
 #include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"
 

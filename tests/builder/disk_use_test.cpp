@@ -10,6 +10,7 @@
 #include "platform/file_tree.h"
 #include "tests/builder/source_fixture.h"
 #include "tests/support/case_name.h"
+#include "tests/support/immutable_file.h"
 
 namespace fs = std::filesystem;
 
@@ -19,6 +20,7 @@ namespace {
 using testing::ElementsAreArray;
 using testing::IsEmpty;
 using testing::StartsWith;
+using test::ImmutableFile;
 
 constexpr char kPackage[] = "Velmora2-windows.zip";
 
@@ -225,30 +227,6 @@ TEST_F(DiskUseTest, LinksToFilesCountNothing) {
     fs::create_symlink("libthird.so.1", lib / "libthird.so");
     EXPECT_EQ(builder->BuildFilesSize(), 1000u);
 }
-
-// A file that nothing may delete (chattr +i) for as long as this lives, where the file system lets it.
-class ImmutableFile {
-public:
-    ImmutableFile(Platform& platform, const fs::path& file) : platform_(platform), file_(file) { made_ = Chattr("+i"); }
-    ~ImmutableFile() {
-        if (made_) Chattr("-i");
-    }
-    ImmutableFile(const ImmutableFile&) = delete;
-    ImmutableFile& operator=(const ImmutableFile&) = delete;
-
-    bool made() const { return made_; }
-
-private:
-    bool Chattr(const char* change) {
-        return platform_.Run(
-                   {"chattr", change, PathToUtf8(file_)}, file_.parent_path(), {}, [](const std::string&) {},
-                   nullptr) == 0;
-    }
-
-    Platform& platform_;
-    fs::path file_;
-    bool made_ = false;
-};
 
 TEST_F(DiskUseTest, ARemovalStopsAtTheToolFolderThatCannotGo) {
     PackageMode();

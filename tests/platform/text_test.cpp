@@ -24,6 +24,7 @@ TEST_P(ConversionTest, ConvertsBothWays) {
 
 TEST_P(ConversionTest, PathHoldsTheSameText) {
     EXPECT_EQ(PathToUtf8(Utf8Path(GetParam().utf8)), GetParam().utf8);
+    EXPECT_EQ(PathToUtf8(WidePath(GetParam().wide)), GetParam().utf8);
 #ifdef _WIN32
     EXPECT_EQ(Utf8Path(GetParam().utf8).wstring(), GetParam().wide);
 #endif

@@ -5,10 +5,12 @@
 // Under another name (a copy as msiexec.exe, say) it is a stub of that tool: it does only the above,
 // whatever its arguments. Such a copy is the fake port when it is started with the single argument
 // --prepare-code and finds fakeport.txt beside itself: after the record it follows that script
-// (RunScript below). A copy named git is the fake git (FakeGit below), one named cmake the fake
-// cmake (FakeCmake below); copies named ffprobe and ffmpeg are the music import's (FakeFfprobe and
-// FakeFfmpeg below). Under its own name,
-// arguments are steps, done in order:
+// (RunScript below). Started with no arguments beside a fakeplay.txt, it is the fake port played:
+// it follows that script instead. A copy started with the two arguments "--sleep MS" only waits MS
+// milliseconds (the script step "grandchild" starts one). A copy named git is the fake git
+// (FakeGit below), one named cmake the fake cmake (FakeCmake below); copies named ffprobe and
+// ffmpeg are the music import's (FakeFfprobe and FakeFfmpeg below). Under its own name, arguments
+// are steps, done in order:
 //   --out TEXT            writes TEXT to standard output; \r, \n and \\ in it stand for CR, LF, '\'
 //   --err TEXT            the same on standard error
 //   --sleep MS            waits MS milliseconds
@@ -251,6 +253,8 @@ void Record(int argc, char** argv) {
 //   sleep MS          waits MS milliseconds
 //   write PATH TEXT   writes TEXT (no line end) to PATH under the working folder, making its folders
 //   exit N            ends with exit code N
+//   grandchild MS     starts a copy of this program that only waits MS milliseconds, and goes on
+//                     without waiting for it
 // The end of the script ends with 0; a step it does not know, or a script it cannot read, with 2
 // and a message on standard error. Fake tools that follow a script of their own reuse this.
 int RunScript(const std::filesystem::path& script) {
@@ -280,6 +284,8 @@ int RunScript(const std::filesystem::path& script) {
             out << (split == std::string::npos ? "" : rest.substr(split + 1));
         } else if (step == "exit" && !rest.empty()) {
             Exit(rest);
+        } else if (step == "grandchild" && !rest.empty()) {
+            StartGrandchild({"--sleep", rest});
         } else {
             Write(stderr, "helper_child: unknown script step: " + line + "\n");
             return 2;
@@ -592,6 +598,12 @@ int Main(int argc, char** argv, const std::vector<std::string>& args) {
         std::error_code ec;
         if (args.size() == 1 && args[0] == "--prepare-code" && std::filesystem::is_regular_file(script, ec)) {
             return RunScript(script);
+        }
+        const std::filesystem::path play = self.parent_path() / "fakeplay.txt";
+        if (args.empty() && std::filesystem::is_regular_file(play, ec)) return RunScript(play);
+        if (args.size() == 2 && args[0] == "--sleep") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(args[1].c_str())));
+            return 0;
         }
         return ExitCodeFromEnvironment();
     }

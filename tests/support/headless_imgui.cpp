@@ -1,4 +1,4 @@
-#include "tests/app/headless_imgui.h"
+#include "tests/support/headless_imgui.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,18 @@ void HeadlessImGui::BuildFonts() {
 }
 
 ImDrawList* HeadlessImGui::Frame(const std::function<void()>& draw) {
+    ImDrawList* list = nullptr;
+    BareFrame([&] { list = DisplayWindow(draw); });
+    return list;
+}
+
+void HeadlessImGui::BareFrame(const std::function<void()>& draw) {
     ImGui::NewFrame();
+    draw();
+    ImGui::Render();
+}
+
+ImDrawList* DisplayWindow(const std::function<void()>& draw) {
     ImGui::SetNextWindowPos(ImVec2(0, 0));
     ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
@@ -47,7 +58,6 @@ ImDrawList* HeadlessImGui::Frame(const std::function<void()>& draw) {
     ImDrawList* list = ImGui::GetWindowDrawList();
     draw();
     ImGui::End();
-    ImGui::Render();
     return list;
 }
 

@@ -28,7 +28,12 @@ public:
     // that window's draw list, which holds the frame until the next one starts. A new window is
     // hidden on its first frame: run two frames or more before reading what it shows.
     ImDrawList* Frame(const std::function<void()>& draw);
+    // Runs one frame of draw, which makes its own windows, and renders it.
+    void BareFrame(const std::function<void()>& draw);
 };
+
+// Inside a frame: one borderless window filling the display, drawn by draw; returns its draw list.
+ImDrawList* DisplayWindow(const std::function<void()>& draw);
 
 // Where a widget's vertices start and end in the window's draw list.
 struct Drawn {
