@@ -451,7 +451,7 @@ median_shares() {
 # record only.
 bench_window() {
   have_wine || { echo "window benchmark: Wine is not installed"; return 0; }
-  windows_build launcher helper_child
+  windows_build launcher helper_child test_launcher
   (
     source cmake/wine-session.sh
     source cmake/launcher-window.sh
@@ -472,6 +472,36 @@ bench_window() {
     minimised=$(median_shares "$LAUNCHER_WINDOW_PID" "$notepad" | tr '\n' ' ')
     launcher_window restore
     launcher_window_close || true
+
+    # Hidden: play at start in test_launcher.exe with a description of its own, the chosen copy a
+    # folder, the game the fake port, whose first process ends at once and leaves a grandchild that
+    # the launcher waits for.
+    local game="$work/game-wait" hidden launcher
+    mkdir -p "$game/disc" "$game/Bench/play"
+    cp build/windows/bin/test_launcher.exe "$game/test_launcher.exe"
+    printf 'XBEH%02000d' 0 > "$game/disc/default.xbe"
+    echo a > "$game/disc/a.txt"
+    echo b > "$game/disc/b.txt"
+    printf '{"title": "Bench", "short": "Bench", "exe": "BenchGame", "xbe": "default.xbe", "repo": "https://github.com/velmora-port/velmora2", "releases": {"%s": "Europe"}}' \
+      "$(sha1sum "$game/disc/default.xbe" | cut -d' ' -f1)" > "$game/game.json"
+    printf '{"game": "Z:%s/disc", "play_at_start": true}' "$game" > "$game/Bench/launcher.json"
+    cp "$helper" "$game/Bench/play/BenchGame.exe"
+    printf 'grandchild 45000\nexit 0\n' > "$game/Bench/play/fakeplay.txt"
+    "$run" "$game/test_launcher.exe" &
+    launcher=$!
+    for _ in $(seq 150); do
+      grep -q "play at start: the game started" "$game/Bench/launcher.log" 2>/dev/null && break
+      sleep 0.2
+    done
+    if grep -q "play at start: the game started" "$game/Bench/launcher.log" 2>/dev/null; then
+      sleep 2
+      hidden=$(median_shares "$launcher" "$notepad" | tr '\n' ' ')
+    else
+      echo "the game did not start at start-up:"
+      cat "$game/Bench/launcher.log" 2>/dev/null
+    fi
+    wait "$launcher" || true
+
     "$run" "$helper" --window Notepad close >/dev/null || true
     wait "$notepad" || true
     read -r launcher_shown notepad_shown <<<"$shown"
@@ -481,6 +511,11 @@ bench_window() {
       "$launcher_shown" "$notepad_shown"
     printf '  minimised %.2f %% (notepad %.2f %%): %+.2f points\n' "$launcher_minimised" "$notepad_minimised" \
       "$(awk "BEGIN { print $launcher_minimised - $notepad_minimised }")"
+    if [ -n "${hidden:-}" ]; then
+      read -r launcher_hidden notepad_hidden <<<"$hidden"
+      printf '  hidden while the game started at start-up runs on in its grandchild %.2f %% (notepad %.2f %%): %+.2f points\n' \
+        "$launcher_hidden" "$notepad_hidden" "$(awk "BEGIN { print $launcher_hidden - $notepad_hidden }")"
+    fi
   )
 }
 
