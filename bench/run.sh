@@ -515,6 +515,9 @@ bench_window() {
       read -r launcher_hidden notepad_hidden <<<"$hidden"
       printf '  hidden while the game started at start-up runs on in its grandchild %.2f %% (notepad %.2f %%): %+.2f points\n' \
         "$launcher_hidden" "$notepad_hidden" "$(awk "BEGIN { print $launcher_hidden - $notepad_hidden }")"
+    else
+      echo "  hidden: not measured, the game did not start"
+      exit 1
     fi
   )
 }
