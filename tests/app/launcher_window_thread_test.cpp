@@ -12,8 +12,8 @@
 #include "app/theme.h"
 #include "platform/text.h"
 #include "tests/app/connected_app.h"
-#include "tests/support/page_reader.h"
 #include "tests/support/fake_tools.h"
+#include "tests/support/page_reader.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
