@@ -57,7 +57,8 @@ void Header(const App& app, const Layout& layout, ImFont* headingFont) {
 
     ImFont* titleFont = headingFont != nullptr ? headingFont : ImGui::GetFont();
     const float y = layout.pos.y + 0.7f * s;
-    drawList->AddText(titleFont, titleFont->FontSize, ImVec2(layout.pos.x + 0.8f * s, y), kWhite, app.game.title.c_str());
+    drawList->AddText(titleFont, titleFont->FontSize, ImVec2(layout.pos.x + 0.8f * s, y), kWhite,
+                      app.game.title.c_str());
     const std::string version = "Launcher " + app.game.version;
     const float versionWidth = ImGui::CalcTextSize(version.c_str()).x;
     drawList->AddText(ImVec2(right - 0.8f * s - versionWidth, y), palette::kMuted, version.c_str());
@@ -97,22 +98,14 @@ void PageArea(App& app, WindowHandle window, ImFont* headingFont, const Layout& 
     BeginPaddedChild("##page", ImVec2(layout.size.x - layout.listWidth(),
                                       layout.size.y - layout.headerHeight() - 1.0f - layout.bottomBarHeight()));
     ImGui::PopStyleVar();
-    switch (app.section) {
-    case kLogSection:
+    if (app.section == kLogSection) {
         LogPage(app);
-        break;
-    case kManageSection:
+    } else if (app.section == kManageSection) {
         ManagePage(app, headingFont, frame);
-        break;
-    case kMusicSection:
-        if (app.game.music) {
-            MusicPage(app, window, headingFont, frame);
-            break;
-        }
-        [[fallthrough]];
-    default:
+    } else if (app.section == kMusicSection && app.game.music) {
+        MusicPage(app, window, headingFont, frame);
+    } else {
         GamePage(app, window, headingFont, frame.status, frame.error, frame.notice);
-        break;
     }
     ImGui::EndChild();
 }

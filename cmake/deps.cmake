@@ -43,26 +43,24 @@ file(CREATE_LINK "${LAUNCHER_NLOHMANN_DIR}/nlohmann" "${LAUNCHER_DEPS_DIR}/nlohm
 add_library(nlohmann_json INTERFACE)
 target_include_directories(nlohmann_json SYSTEM INTERFACE "${LAUNCHER_DEPS_DIR}/nlohmann-include")
 
-# Dear ImGui 1.86 from Debian's source package, with our imconfig, in every build: the
-# ThreadSanitizer build draws the window while a task runs.
-if(TRUE)
-  launcher_debian_source(imgui IMGUI_DIR)
-  add_library(imgui STATIC
-    "${IMGUI_DIR}/imgui.cpp" "${IMGUI_DIR}/imgui_draw.cpp"
-    "${IMGUI_DIR}/imgui_tables.cpp" "${IMGUI_DIR}/imgui_widgets.cpp"
-    "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_assert.cpp"
-    "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_item_hooks.cpp")
-  target_include_directories(imgui SYSTEM PUBLIC "${IMGUI_DIR}")
-  target_compile_options(imgui PRIVATE -w)
-  target_include_directories(imgui PUBLIC "${CMAKE_SOURCE_DIR}/app/imgui_config")
-  target_compile_definitions(imgui PUBLIC IMGUI_USER_CONFIG="launcher_imconfig.h")
-  if(WIN32)
-    add_library(imgui_win32_dx11 STATIC
-      "${IMGUI_DIR}/backends/imgui_impl_win32.cpp" "${IMGUI_DIR}/backends/imgui_impl_dx11.cpp")
-    target_include_directories(imgui_win32_dx11 SYSTEM PUBLIC "${IMGUI_DIR}/backends")
-    target_compile_options(imgui_win32_dx11 PRIVATE -w)
-    target_link_libraries(imgui_win32_dx11 PUBLIC imgui d3d11 dxgi d3dcompiler dwmapi gdi32)
-  endif()
+# Dear ImGui 1.86 from Debian's source package, with our imconfig, in every build (the
+# ThreadSanitizer build draws the window while a task runs).
+launcher_debian_source(imgui IMGUI_DIR)
+add_library(imgui STATIC
+  "${IMGUI_DIR}/imgui.cpp" "${IMGUI_DIR}/imgui_draw.cpp"
+  "${IMGUI_DIR}/imgui_tables.cpp" "${IMGUI_DIR}/imgui_widgets.cpp"
+  "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_assert.cpp"
+  "${CMAKE_SOURCE_DIR}/app/imgui_config/imgui_item_hooks.cpp")
+target_include_directories(imgui SYSTEM PUBLIC "${IMGUI_DIR}")
+target_compile_options(imgui PRIVATE -w)
+target_include_directories(imgui PUBLIC "${CMAKE_SOURCE_DIR}/app/imgui_config")
+target_compile_definitions(imgui PUBLIC IMGUI_USER_CONFIG="launcher_imconfig.h")
+if(WIN32)
+  add_library(imgui_win32_dx11 STATIC
+    "${IMGUI_DIR}/backends/imgui_impl_win32.cpp" "${IMGUI_DIR}/backends/imgui_impl_dx11.cpp")
+  target_include_directories(imgui_win32_dx11 SYSTEM PUBLIC "${IMGUI_DIR}/backends")
+  target_compile_options(imgui_win32_dx11 PRIVATE -w)
+  target_link_libraries(imgui_win32_dx11 PUBLIC imgui d3d11 dxgi d3dcompiler dwmapi gdi32)
 endif()
 
 # libzip 1.7.3: Debian's libzip-dev natively; for the cross build, compiled from Debian's source

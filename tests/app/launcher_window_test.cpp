@@ -315,6 +315,16 @@ TEST_F(LauncherWindowTest, BusyWithAReportTheBarShowsItAndStopCancels) {
     app.busy = false;
 }
 
+TEST_F(LauncherWindowTest, ThePageAreaKeepsItsPaddingBelowTheHeader) {
+    app.section = 2;
+    Draw();
+    // A section title starts below a space of half a font size.
+    const std::optional<FoundText> title = page.FindText("This install");
+    ASSERT_TRUE(title.has_value()) << page.Describe();
+    EXPECT_NEAR(title->position.x, 9.5f * kS + 1.2f * kS, kPixel);
+    EXPECT_NEAR(title->position.y, 2.4f * kS + 1.0f + 0.8f * kS + 0.5f * kS + ImGui::GetStyle().ItemSpacing.y, kPixel);
+}
+
 // The Manage page.
 
 struct ManageCase {
@@ -403,28 +413,29 @@ TEST_P(LauncherWindowManageTest, RowsAndButtonsFollowTheInstall) {
 
 INSTANTIATE_TEST_SUITE_P(
     States, LauncherWindowManageTest,
-    testing::Values(
-        ManageCase{"FromSourceNotBuilt", false, false, false, "", false, 0, 0, false,
-                   "not ready yet", "Remove the build files (0 MB)", false, "", false, "", false, false, false},
-        ManageCase{"FromSourceBuilt", false, true, false, "v1.2", true, 300 * kMiB, 2 * kGiB, false,
-                   "v1.2", "Remove the build files (300 MB)", true, "", false, "", false, false, true},
-        ManageCase{"PackageReady", true, true, true, "", true, 0, 3 * kGiB / 2, false,
-                   "ready", "Remove the build files (0 MB)", false, "Remove the old build tools (1.5 GB)", true,
-                   kToolsHintInstalled, true, true, true},
-        ManageCase{"PackageReadyWhileBusy", true, true, true, "v2.0", true, 40 * kMiB, 3 * kGiB / 2, true,
-                   "v2.0", "Remove the build files (40 MB)", false, "Remove the old build tools (1.5 GB)", false,
-                   kToolsHintInstalled, true, false, true},
-        ManageCase{"PackageBuiltTheOldWay", true, true, false, "", true, 40 * kMiB, 3 * kGiB, false,
-                   std::string("an earlier version") + kOldWay, "Remove the build files (40 MB)", false,
-                   "Remove the old build tools (3.0 GB)", false, kToolsHintNotInstalled, true, false, false},
-        ManageCase{"PackageBuiltTheOldWayAtAVersion", true, true, false, "v0.9", true, 0, 3 * kGiB, false,
-                   std::string("v0.9") + kOldWay, "Remove the build files (0 MB)", false,
-                   "Remove the old build tools (3.0 GB)", false, kToolsHintNotInstalled, true, false, false},
-        ManageCase{"PackageNotBuilt", true, false, false, "", true, 0, 3 * kGiB, false,
-                   "not ready yet", "Remove the build files (0 MB)", false, "Remove the old build tools (3.0 GB)",
-                   false, kToolsHintNotInstalled, true, false, false},
-        ManageCase{"PackageNoOldToolsNoCopy", true, true, true, "", false, 40 * kMiB, 0, false,
-                   "ready", "Remove the build files (40 MB)", true, "", false, "", true, false, true}),
+    testing::Values(ManageCase{"FromSourceNotBuilt", false, false, false, "", false, 0, 0, false, "not ready yet",
+                               "Remove the build files (0 MB)", false, "", false, "", false, false, false},
+                    ManageCase{"FromSourceBuilt", false, true, false, "v1.2", true, 300 * kMiB, 2 * kGiB, false, "v1.2",
+                               "Remove the build files (300 MB)", true, "", false, "", false, false, true},
+                    ManageCase{"PackageReady", true, true, true, "", true, 0, 3 * kGiB / 2, false, "ready",
+                               "Remove the build files (0 MB)", false, "Remove the old build tools (1.5 GB)", true,
+                               kToolsHintInstalled, true, true, true},
+                    ManageCase{"PackageReadyWhileBusy", true, true, true, "v2.0", true, 40 * kMiB, 3 * kGiB / 2, true,
+                               "v2.0", "Remove the build files (40 MB)", false, "Remove the old build tools (1.5 GB)",
+                               false, kToolsHintInstalled, true, false, true},
+                    ManageCase{"PackageBuiltTheOldWay", true, true, false, "", true, 40 * kMiB, 3 * kGiB, false,
+                               std::string("an earlier version") + kOldWay, "Remove the build files (40 MB)", false,
+                               "Remove the old build tools (3.0 GB)", false, kToolsHintNotInstalled, true, false,
+                               false},
+                    ManageCase{"PackageBuiltTheOldWayAtAVersion", true, true, false, "v0.9", true, 0, 3 * kGiB, false,
+                               std::string("v0.9") + kOldWay, "Remove the build files (0 MB)", false,
+                               "Remove the old build tools (3.0 GB)", false, kToolsHintNotInstalled, true, false,
+                               false},
+                    ManageCase{"PackageNotBuilt", true, false, false, "", true, 0, 3 * kGiB, false, "not ready yet",
+                               "Remove the build files (0 MB)", false, "Remove the old build tools (3.0 GB)", false,
+                               kToolsHintNotInstalled, true, false, false},
+                    ManageCase{"PackageNoOldToolsNoCopy", true, true, true, "", false, 40 * kMiB, 0, false, "ready",
+                               "Remove the build files (40 MB)", true, "", false, "", true, false, true}),
     test::CaseName());
 
 // A removal through its button: the files go, the size is read again, and the outcome waits on the

@@ -4,6 +4,7 @@
 #include <imgui.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "app/launcher_window.h"
@@ -11,8 +12,8 @@
 #include "app/theme.h"
 #include "platform/text.h"
 #include "tests/app/connected_app.h"
-#include "tests/support/headless_imgui.h"
 #include "tests/support/fake_tools.h"
+#include "tests/support/page_reader.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
@@ -43,34 +44,34 @@ TEST(LauncherWindowThreadsTest, TheMusicPageDrawsWhileTheImportStoresItsFolder) 
         test::WriteFile(fs::path(file) += ".converted", "wma of " + std::string(song));
     }
 
-    test::HeadlessImGui ui;
+    test::PageReader page;
     ApplyStyle(1.0f);
     ImFont* heading = LoadFonts(test::WineFontsFolder(), 1.0f);
-    ui.BuildFonts();
-    const auto frame = [&] {
-        ImGui::NewFrame();
-        LauncherWindow(app, nullptr, heading);
-        ImGui::Render();
-    };
-    frame();
+    page.BuildFonts();
+    const auto draw = [&] { LauncherWindow(app, nullptr, heading); };
+    page.Frames(2, draw);
 
     StartMusicImport(app, library);
     int busyFrames = 0;
     const auto until = std::chrono::steady_clock::now() + test::kTaskDeadline;
     while (app.busy && std::chrono::steady_clock::now() < until) {
-        frame();
+        page.Frame(draw);
         ++busyFrames;
     }
     test::SetTestEnv("PATH", savedPath);
     ASSERT_FALSE(app.busy) << "the import did not end";
-    frame();
+    EXPECT_GT(busyFrames, 0);
 
+    page.Frames(2, draw);
+    EXPECT_TRUE(page.FindText("Your music: " + PathToUtf8(library)).has_value()) << page.Describe();
+    const std::optional<test::FoundText> outcome = page.FindText("Your music is ready. 3 songs in 2 soundtracks");
+    ASSERT_TRUE(outcome.has_value()) << page.Describe();
+    EXPECT_EQ(outcome->colour, IM_COL32(0x96, 0xC8, 0x78, 0xFF));
     std::lock_guard<std::mutex> lock(app.mutex);
     EXPECT_EQ(app.error, "");
     EXPECT_EQ(app.notice, "Your music is ready.");
     EXPECT_EQ(app.musicFolder, library);
     EXPECT_EQ(app.musicResult, "3 songs in 2 soundtracks");
-    EXPECT_GT(busyFrames, 0);
 }
 
 }  // namespace
