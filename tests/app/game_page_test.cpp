@@ -23,6 +23,7 @@
 #include "tests/support/case_name.h"
 #include "tests/support/code_host.h"
 #include "tests/support/digests.h"
+#include "tests/support/expected_palette.h"
 #include "tests/support/fake_http.h"
 #include "tests/support/page_reader.h"
 #include "tests/support/temp_folder.h"
@@ -34,12 +35,7 @@ namespace {
 
 using test::ColourName;
 
-constexpr ImU32 kText = IM_COL32(0xD8, 0xDE, 0xD3, 0xFF);
-constexpr ImU32 kMuted = IM_COL32(0xA0, 0xAA, 0x95, 0xFF);
-constexpr ImU32 kAccent = IM_COL32(0xC4, 0xB5, 0x50, 0xFF);
-constexpr ImU32 kSuccess = IM_COL32(0x96, 0xC8, 0x78, 0xFF);
-constexpr ImU32 kFailure = IM_COL32(0xEB, 0x82, 0x69, 0xFF);
-constexpr ImU32 kWhite = IM_COL32(0xFF, 0xFF, 0xFF, 0xFF);
+using namespace test::expected_palette;
 
 constexpr char kXbe[] = "the disc's own default.xbe";
 constexpr char kRegion[] = "Europe";

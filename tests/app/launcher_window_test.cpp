@@ -22,6 +22,7 @@
 #include "platform/text.h"
 #include "tests/app/connected_app.h"
 #include "tests/support/case_name.h"
+#include "tests/support/expected_palette.h"
 #include "tests/support/immutable_file.h"
 #include "tests/support/page_reader.h"
 #include "tests/support/temp_folder.h"
@@ -35,13 +36,7 @@ using test::FoundText;
 using test::PageItem;
 using test::TextRun;
 
-// The palette as the draw lists hold it (IM_COL32 packs ABGR).
-constexpr ImU32 kText = IM_COL32(0xD8, 0xDE, 0xD3, 0xFF);
-constexpr ImU32 kMuted = IM_COL32(0xA0, 0xAA, 0x95, 0xFF);
-constexpr ImU32 kPressed = IM_COL32(0x95, 0x88, 0x31, 0xFF);
-constexpr ImU32 kSuccess = IM_COL32(0x96, 0xC8, 0x78, 0xFF);
-constexpr ImU32 kFailure = IM_COL32(0xEB, 0x82, 0x69, 0xFF);
-constexpr ImU32 kWhite = IM_COL32(0xFF, 0xFF, 0xFF, 0xFF);
+using namespace test::expected_palette;
 
 constexpr std::uint64_t kMiB = 1ull << 20;
 constexpr std::uint64_t kGiB = 1ull << 30;

@@ -12,6 +12,7 @@
 #include "app/theme.h"
 #include "platform/text.h"
 #include "tests/app/connected_app.h"
+#include "tests/support/expected_palette.h"
 #include "tests/support/fake_tools.h"
 #include "tests/support/page_reader.h"
 #include "tests/support/temp_folder.h"
@@ -66,7 +67,7 @@ TEST(LauncherWindowThreadsTest, TheMusicPageDrawsWhileTheImportStoresItsFolder) 
     EXPECT_TRUE(page.FindText("Your music: " + PathToUtf8(library)).has_value()) << page.Describe();
     const std::optional<test::FoundText> outcome = page.FindText("Your music is ready. 3 songs in 2 soundtracks");
     ASSERT_TRUE(outcome.has_value()) << page.Describe();
-    EXPECT_EQ(outcome->colour, IM_COL32(0x96, 0xC8, 0x78, 0xFF));
+    EXPECT_EQ(outcome->colour, test::expected_palette::kSuccess);
     std::lock_guard<std::mutex> lock(app.mutex);
     EXPECT_EQ(app.error, "");
     EXPECT_EQ(app.notice, "Your music is ready.");

@@ -7,13 +7,12 @@
 #include <string>
 
 #include "app/theme.h"
+#include "tests/support/expected_palette.h"
 
 namespace launcher {
 namespace {
 
-constexpr ImU32 kAccent = IM_COL32(0xC4, 0xB5, 0x50, 0xFF);
-constexpr ImU32 kMuted = IM_COL32(0xA0, 0xAA, 0x95, 0xFF);
-constexpr ImU32 kText = IM_COL32(0xD8, 0xDE, 0xD3, 0xFF);
+using namespace test::expected_palette;
 
 constexpr char kLongSentence[] =
     "Choose your copy of the game: a disc image (.iso) of your own disc, or a folder with the disc's files. "

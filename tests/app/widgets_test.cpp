@@ -13,8 +13,9 @@
 #include "app/shell.h"
 #include "app/theme.h"
 #include "platform/text.h"
-#include "tests/support/headless_imgui.h"
 #include "tests/support/case_name.h"
+#include "tests/support/expected_palette.h"
+#include "tests/support/headless_imgui.h"
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -26,16 +27,7 @@ using test::Drawn;
 using test::Shape;
 using test::ShapeOf;
 
-// The palette as the draw list holds it (IM_COL32 packs ABGR).
-constexpr ImU32 kText = IM_COL32(0xD8, 0xDE, 0xD3, 0xFF);
-constexpr ImU32 kMuted = IM_COL32(0xA0, 0xAA, 0x95, 0xFF);
-constexpr ImU32 kLine = IM_COL32(0x29, 0x2C, 0x21, 0xFF);
-constexpr ImU32 kWell = IM_COL32(0x28, 0x2D, 0x23, 0xFF);
-constexpr ImU32 kRaised = IM_COL32(0x4C, 0x58, 0x44, 0xFF);
-constexpr ImU32 kAccent = IM_COL32(0xC4, 0xB5, 0x50, 0xFF);
-constexpr ImU32 kSuccess = IM_COL32(0x96, 0xC8, 0x78, 0xFF);
-constexpr ImU32 kFailure = IM_COL32(0xEB, 0x82, 0x69, 0xFF);
-constexpr ImU32 kWhite = IM_COL32(0xFF, 0xFF, 0xFF, 0xFF);
+using namespace test::expected_palette;
 constexpr ImU32 kUnderlineShade = IM_COL32(0x88, 0x91, 0x80, 0x60);
 
 // ImGui widens strokes with an approximate reciprocal square root.

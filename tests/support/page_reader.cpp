@@ -1,6 +1,7 @@
 #include "tests/support/page_reader.h"
 
 #include <gtest/gtest.h>
+#include <imgui_internal.h>
 
 #include <cmath>
 #include <cstdio>
@@ -16,24 +17,6 @@ constexpr float kSame = 0.01f;
 constexpr int kMostSpacesInARun = 3;
 
 ImU32 Opaque(ImU32 colour) { return colour | IM_COL32_A_MASK; }
-
-void AppendUtf8(std::string& text, unsigned int c) {
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (c >> 18));
-        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 struct AtlasGlyph {
     const ImFont* font;
@@ -314,7 +297,8 @@ void PageReader::ReadTexts() {
             }
             TextRun& run = runs_.back();
             run.text.append(spaces > 0 ? spaces : 0, ' ');
-            AppendUtf8(run.text, glyph->codepoint);
+            char utf8[5];
+            run.text += ImTextCharToUtf8(utf8, glyph->codepoint);
             run.right = glyph->nextPenX;
         }
     }
