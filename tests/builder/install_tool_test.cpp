@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "builder/builder.h"
 #include "platform/file_tree.h"
@@ -14,13 +15,11 @@
 #include "tests/builder/visual_studio_feed.h"
 #include "tests/support/code_host.h"
 #include "tests/support/digests.h"
+#include "tests/support/immutable_file.h"
 #include "tests/support/loopback.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -298,10 +297,8 @@ TEST_F(InstallToolTest, AnOldToolThatCannotBeRemovedStopsItBeforeAnyRequest) {
     std::ifstream held(ToolDir("ninja") / "ninja.exe");
     ASSERT_TRUE(held.is_open());
 #else
-    if (geteuid() == 0) GTEST_SKIP() << "root removes files from folders it cannot write";
-    const fs::path locked = ToolDir("ninja") / "locked";
-    test::WriteFile(locked / "file.txt", "x");
-    fs::permissions(locked, fs::perms::owner_write, fs::perm_options::remove);
+    std::optional<test::ImmutableFile> held(std::in_place, *platform, ToolDir("ninja") / "ninja.exe");
+    if (!held->made()) GTEST_SKIP() << "the file system refuses chattr +i here";
 #endif
     const size_t asked = host.http().asked.size();
     EXPECT_FALSE(Install("ninja"));
@@ -312,7 +309,7 @@ TEST_F(InstallToolTest, AnOldToolThatCannotBeRemovedStopsItBeforeAnyRequest) {
 #ifdef _WIN32
     held.close();
 #else
-    fs::permissions(locked, fs::perms::owner_all, fs::perm_options::add);
+    held.reset();
 #endif
     EXPECT_TRUE(Install("ninja")) << error;
 }
