@@ -26,6 +26,7 @@
 #include "tests/support/expected_palette.h"
 #include "tests/support/fake_http.h"
 #include "tests/support/page_reader.h"
+#include "tests/support/shell_stand_in.h"
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -69,35 +70,6 @@ constexpr char kLastError[] = "The last build stopped, see launcher.log";
 constexpr char kLogLink[] = "Open launcher.log";
 const std::regex kFreeSpace("Free on this drive: [0-9]+(\\.[0-9])? (MB|GB)");
 
-std::vector<std::string>& Opened() {
-    static std::vector<std::string> texts;
-    return texts;
-}
-
-void RecordOpen(const std::string& text) { Opened().push_back(text); }
-
-// What the file dialog is asked and answers.
-struct PickerCall {
-    WindowHandle owner;
-    bool folder;
-    bool titled;
-};
-
-std::vector<PickerCall>& PickerCalls() {
-    static std::vector<PickerCall> calls;
-    return calls;
-}
-
-std::wstring& PickerAnswer() {
-    static std::wstring answer;
-    return answer;
-}
-
-std::wstring AnswerPicker(WindowHandle owner, bool folder, const wchar_t* title) {
-    PickerCalls().push_back({owner, folder, title != nullptr});
-    return PickerAnswer();
-}
-
 // A step row as read: its title's colour and the detail on its line, right of the title.
 struct SeenRow {
     ImU32 colour = 0;
@@ -112,19 +84,12 @@ protected:
         heading = LoadFonts(test::WineFontsFolder(), 1.0f);
         page.BuildFonts();
         ASSERT_EQ(ImGui::GetIO().Fonts->Fonts.Size, 2) << "the page tests need fonts-wine's Tahoma and Tahoma Bold";
-        Opened().clear();
-        SetShellOpener(RecordOpen);
-        PickerCalls().clear();
-        PickerAnswer().clear();
-        SetPathPicker(AnswerPicker);
         game = test::PackageGame();
         game.releases[test::Sha1Of(kXbe)] = kRegion;
     }
 
     void TearDown() override {
         test::WaitUntilIdle(app);
-        SetShellOpener(nullptr);
-        SetPathPicker(nullptr);
     }
 
     // The App as the entry function makes it, on the game and base folder set up so far; its Http
@@ -209,6 +174,7 @@ protected:
     }
 
     test::PageReader page;
+    test::ShellStandIn shell;
     ImFont* heading = nullptr;
     test::TempFolder temp;
     fs::path base = test::BaseFolderIn(temp.path());
@@ -599,8 +565,8 @@ TEST_F(GamePageTest, BuildRecordsTheAgreementAndStartsTheBuild) {
     app.musicResultShown = true;
     Frames();
     ASSERT_TRUE(Click("Read them"));
-    ASSERT_EQ(Opened().size(), 1u);
-    const std::string terms = Opened()[0];
+    ASSERT_EQ(shell.opened.size(), 1u);
+    const std::string terms = shell.opened[0];
     EXPECT_TRUE(terms.starts_with("https://")) << terms;
 
     ASSERT_TRUE(Click("Build"));
@@ -620,7 +586,7 @@ TEST_F(GamePageTest, BuildRecordsTheAgreementAndStartsTheBuild) {
     EXPECT_TRUE(test::ReadFile(base / "launcher.log").find("build stopped: " + failure) != std::string::npos);
     ExpectText(failure, kFailure);
     ASSERT_TRUE(Click(kLogLink));
-    EXPECT_EQ(Opened().back(), PathToUtf8(base / "launcher.log"));
+    EXPECT_EQ(shell.opened.back(), PathToUtf8(base / "launcher.log"));
 }
 
 TEST_F(GamePageTest, GetTheGameReadyClearsTheOffersAndStartsTheInstall) {
@@ -804,9 +770,9 @@ TEST_P(GamePageWhatsNewTest, OpensOnlyAWebPageOverHttps) {
     Frames();
     ASSERT_TRUE(Click("What's new"));
     if (GetParam().opened) {
-        EXPECT_EQ(Opened(), std::vector<std::string>{GetParam().page});
+        EXPECT_EQ(shell.opened, std::vector<std::string>{GetParam().page});
     } else {
-        EXPECT_TRUE(Opened().empty()) << Opened().front();
+        EXPECT_TRUE(shell.opened.empty()) << shell.opened.front();
     }
 }
 
@@ -865,15 +831,15 @@ TEST_P(GamePagePickerTest, IdentifiesAndAdoptsTheChosenCopy) {
         case Answer::kNothing:
             break;
     }
-    PickerAnswer() = answer.empty() ? std::wstring() : PathToWide(answer);
+    shell.pickerAnswer = answer.empty() ? std::wstring() : PathToWide(answer);
     Frames();
     ASSERT_TRUE(Click(c.button));
     Frames();
 
-    ASSERT_EQ(PickerCalls().size(), 1u);
-    EXPECT_EQ(PickerCalls()[0].owner, &ownerWindow);
-    EXPECT_EQ(PickerCalls()[0].folder, c.folderMode);
-    EXPECT_FALSE(PickerCalls()[0].titled) << "the dialog's own title";
+    ASSERT_EQ(shell.pickerCalls.size(), 1u);
+    EXPECT_EQ(shell.pickerCalls[0].owner, &ownerWindow);
+    EXPECT_EQ(shell.pickerCalls[0].folder, c.folderMode);
+    EXPECT_FALSE(shell.pickerCalls[0].title.has_value()) << "the dialog's own title";
 
     EXPECT_EQ(app.source.ok, c.usable);
     const std::optional<SeenRow> row = Row("Your game");
@@ -942,7 +908,7 @@ TEST_F(GamePageTest, GetTheGameReadyFromThePublishedPackage) {
         OnStatus(*self, report);
     };
     MakeDiscFolder(Play() / "assets");
-    PickerAnswer() = PathToWide(Play() / "assets");
+    shell.pickerAnswer = PathToWide(Play() / "assets");
     Frames();
     ASSERT_TRUE(Click("Choose a folder..."));
     ASSERT_TRUE(app.source.ok) << app.source.error;

@@ -25,6 +25,7 @@
 #include "tests/support/expected_palette.h"
 #include "tests/support/immutable_file.h"
 #include "tests/support/page_reader.h"
+#include "tests/support/shell_stand_in.h"
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -581,46 +582,25 @@ TEST_F(LauncherWindowTest, AFailedImportShowsItsErrorWithTheLogLinkAndKeepsTheFo
 }
 
 // What the folder dialog was asked, and what it answers.
-struct PickerCall {
-    bool folder = false;
-    std::wstring title;
-};
-std::vector<PickerCall>& PickerCalls() {
-    static std::vector<PickerCall> calls;
-    return calls;
-}
-std::wstring& PickerAnswer() {
-    static std::wstring answer;
-    return answer;
-}
-std::wstring AnswerPicker(WindowHandle, bool folder, const wchar_t* title) {
-    PickerCalls().push_back({folder, title != nullptr ? title : L""});
-    return PickerAnswer();
-}
-
 class LauncherWindowPickerTest : public LauncherWindowTest {
 protected:
     void SetUp() override {
         LauncherWindowTest::SetUp();
-        PickerCalls().clear();
-        PickerAnswer().clear();
-        SetPathPicker(AnswerPicker);
         app.section = 1;
     }
-    void TearDown() override {
-        test::WaitUntilIdle(app);
-        SetPathPicker(nullptr);
-    }
+    void TearDown() override { test::WaitUntilIdle(app); }
+
+    test::ShellStandIn shell;
 };
 
 TEST_F(LauncherWindowPickerTest, AChosenFolderIsImported) {
     const fs::path chosen = temp / "Chosen Music";
-    PickerAnswer() = PathToWide(chosen);
+    shell.pickerAnswer = PathToWide(chosen);
     Draw();
     ASSERT_TRUE(page.Click("Choose a music folder...", draw));
-    ASSERT_EQ(PickerCalls().size(), 1u);
-    EXPECT_TRUE(PickerCalls()[0].folder);
-    EXPECT_EQ(PickerCalls()[0].title, L"Choose a folder of your music");
+    ASSERT_EQ(shell.pickerCalls.size(), 1u);
+    EXPECT_TRUE(shell.pickerCalls[0].folder);
+    EXPECT_EQ(shell.pickerCalls[0].title, L"Choose a folder of your music");
     EXPECT_TRUE(app.musicResultShown);
     ASSERT_TRUE(test::WaitUntilIdle(app));
     // The folder is not there: the import of that very folder says so.
@@ -631,7 +611,7 @@ TEST_F(LauncherWindowPickerTest, AChosenFolderIsImported) {
 TEST_F(LauncherWindowPickerTest, ACancelledDialogStartsNothing) {
     Draw();
     ASSERT_TRUE(page.Click("Choose a music folder...", draw));
-    ASSERT_EQ(PickerCalls().size(), 1u);
+    ASSERT_EQ(shell.pickerCalls.size(), 1u);
     EXPECT_FALSE(app.musicResultShown);
     EXPECT_FALSE(app.busy);
     EXPECT_FALSE(app.taskThread.joinable());

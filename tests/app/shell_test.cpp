@@ -17,6 +17,7 @@
 
 #include "app/shell.h"
 #include "platform/text.h"
+#include "tests/support/shell_stand_in.h"
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -24,61 +25,32 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
-std::vector<std::string>& Opened() {
-    static std::vector<std::string> texts;
-    return texts;
-}
-
-void RecordOpen(const std::string& text) { Opened().push_back(text); }
-
 TEST(ShellTest, AnOpenerSeesWhatWouldOpen) {
-    Opened().clear();
-    SetShellOpener(RecordOpen);
     test::TempFolder temp;
     const fs::path folder = temp / Utf8Path("Velmora \xc3\xa4\xe5\xad\x97") / "play";
+    test::ShellStandIn shell;
     ShellOpen("https://example.com/releases/tag/v1.2.0");
     ShellOpenW(folder);
     ShellOpen(PathToUtf8(folder / "launcher.log"));
-    SetShellOpener(nullptr);
 
-    ASSERT_EQ(Opened().size(), 3u);
-    EXPECT_EQ(Opened()[0], "https://example.com/releases/tag/v1.2.0");
-    EXPECT_EQ(Opened()[1], PathToUtf8(folder));
-    EXPECT_EQ(Opened()[2], PathToUtf8(folder / "launcher.log"));
-}
-
-struct PickerCall {
-    WindowHandle owner;
-    bool folder;
-    const wchar_t* title;
-};
-
-std::vector<PickerCall>& PickerCalls() {
-    static std::vector<PickerCall> calls;
-    return calls;
-}
-
-std::wstring AnswerPicker(WindowHandle owner, bool folder, const wchar_t* title) {
-    PickerCalls().push_back({owner, folder, title});
-    return folder ? L"C:\\Games\\Velmora disc" : L"C:\\Games\\Velmora.iso";
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{"https://example.com/releases/tag/v1.2.0", PathToUtf8(folder),
+                                                      PathToUtf8(folder / "launcher.log")}));
 }
 
 TEST(ShellTest, APickerAnswersInsteadOfTheDialog) {
-    PickerCalls().clear();
-    SetPathPicker(AnswerPicker);
+    test::ShellStandIn shell;
     int window = 0;
-    const std::wstring image = PickPath(&window, false, nullptr);
-    const std::wstring folder = PickPath(&window, true, L"Choose a folder of your music");
-    SetPathPicker(nullptr);
+    shell.pickerAnswer = L"C:\\Games\\Velmora.iso";
+    EXPECT_EQ(PickPath(&window, false, nullptr), L"C:\\Games\\Velmora.iso");
+    shell.pickerAnswer = L"C:\\Games\\Velmora disc";
+    EXPECT_EQ(PickPath(&window, true, L"Choose a folder of your music"), L"C:\\Games\\Velmora disc");
 
-    EXPECT_EQ(image, L"C:\\Games\\Velmora.iso");
-    EXPECT_EQ(folder, L"C:\\Games\\Velmora disc");
-    ASSERT_EQ(PickerCalls().size(), 2u);
-    EXPECT_EQ(PickerCalls()[0].owner, &window);
-    EXPECT_FALSE(PickerCalls()[0].folder);
-    EXPECT_EQ(PickerCalls()[0].title, nullptr);
-    EXPECT_TRUE(PickerCalls()[1].folder);
-    EXPECT_EQ(std::wstring(PickerCalls()[1].title), L"Choose a folder of your music");
+    ASSERT_EQ(shell.pickerCalls.size(), 2u);
+    EXPECT_EQ(shell.pickerCalls[0].owner, &window);
+    EXPECT_FALSE(shell.pickerCalls[0].folder);
+    EXPECT_FALSE(shell.pickerCalls[0].title.has_value());
+    EXPECT_TRUE(shell.pickerCalls[1].folder);
+    EXPECT_EQ(shell.pickerCalls[1].title, L"Choose a folder of your music");
 }
 
 // Parallel tests write to the same drive, so the two readings may differ a little.

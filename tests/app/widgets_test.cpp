@@ -16,6 +16,7 @@
 #include "tests/support/case_name.h"
 #include "tests/support/expected_palette.h"
 #include "tests/support/headless_imgui.h"
+#include "tests/support/shell_stand_in.h"
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -71,13 +72,6 @@ std::vector<Segment> Segments(const ImDrawList& list, ImU32 colour, const Drawn&
     return segments;
 }
 
-std::vector<std::string>& Opened() {
-    static std::vector<std::string> texts;
-    return texts;
-}
-
-void RecordOpen(const std::string& text) { Opened().push_back(text); }
-
 class WidgetsTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -88,11 +82,7 @@ protected:
         heading = LoadFonts(test::WineFontsFolder(), 1.0f);
         ui.BuildFonts();
         ASSERT_EQ(ImGui::GetIO().Fonts->Fonts.Size, 2) << "the widget tests need fonts-wine's Tahoma and Tahoma Bold";
-        Opened().clear();
-        SetShellOpener(RecordOpen);
     }
-
-    void TearDown() override { SetShellOpener(nullptr); }
 
     // Runs frames of draw and returns the last one's draw list.
     ImDrawList* Frames(int count, const std::function<void()>& draw) {
@@ -102,6 +92,7 @@ protected:
     }
 
     test::HeadlessImGui ui;
+    test::ShellStandIn shell;
     ImFont* heading = nullptr;
     // The body font's size.
     const float s = 15.0f;
@@ -337,7 +328,7 @@ TEST_P(WidgetsNoticeBoxTest, ShowsTheOutcome) {
         EXPECT_EQ(drawn.to, drawn.from) << "nothing is drawn";
         EXPECT_EQ(after.y, before.y) << "no space is taken";
     }
-    EXPECT_TRUE(Opened().empty());
+    EXPECT_TRUE(shell.opened.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -388,8 +379,8 @@ TEST_P(WidgetsNoticeLinkTest, PressingTheLinkOpensTheLog) {
     Frames(1, draw);
     io.MouseDown[0] = false;
     Frames(1, draw);
-    ASSERT_EQ(Opened().size(), 1u);
-    EXPECT_EQ(Opened()[0], PathToUtf8(app.baseFolder / "launcher.log"));
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0], PathToUtf8(app.baseFolder / "launcher.log"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Labels, WidgetsNoticeLinkTest,
