@@ -19,6 +19,7 @@
 #include "app/page_tasks.h"
 #include "app/shell.h"
 #include "app/theme.h"
+#include "builder/protected_folders.h"
 #include "platform/text.h"
 #include "tests/app/connected_app.h"
 #include "tests/support/case_name.h"
@@ -502,7 +503,7 @@ TEST_P(LauncherWindowRemovalTest, AFailedRemovalShowsTheBuildersTextOnTheGamePag
 
 INSTANTIATE_TEST_SUITE_P(
     Removals, LauncherWindowRemovalTest,
-    testing::Values(RemovalCase{"BuildFiles", "Remove the build files", "play/compiler/work/game.obj",
+    testing::Values(RemovalCase{"BuildFiles", "Remove the build files", "play/" + std::string(kPackageWorkFolder) + "/game.obj",
                                 "Build files removed. An update builds everything again.",
                                 "Could not remove the build files: "},
                     RemovalCase{"OldTools", "Remove the old build tools", "tools/cmake/bin/cmake.exe",

@@ -120,11 +120,13 @@ TEST_F(DiskUseTest, RemovingTheOldToolsLogsEachPath) {
     EXPECT_THAT(builder->ListToolFolders(), IsEmpty());
 }
 
+const std::string kPackageBuildFiles = "play/" + std::string(kPackageWorkFolder);
+
 struct BuildFilesCase {
     const char* name;
     bool package;
-    const char* folder;  // the mode's build files
-    const char* other;   // the other mode's, which stay
+    std::string folder;  // the mode's build files
+    std::string other;   // the other mode's, which stay
 };
 
 class DiskUseBuildFilesTest : public DiskUseTest, public testing::WithParamInterface<BuildFilesCase> {};
@@ -154,8 +156,8 @@ TEST_P(DiskUseBuildFilesTest, SizesAndRemovesTheModesFolderOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, DiskUseBuildFilesTest,
-                         testing::Values(BuildFilesCase{"source_build", false, "source/out", "play/compiler/work"},
-                                         BuildFilesCase{"package_build", true, "play/compiler/work", "source/out"}),
+                         testing::Values(BuildFilesCase{"source_build", false, "source/out", kPackageBuildFiles},
+                                         BuildFilesCase{"package_build", true, kPackageBuildFiles, "source/out"}),
                          test::CaseName());
 
 // Trees with links that the host made (tests/support/make_link_fixture.cmake), so that under Wine

@@ -28,7 +28,8 @@ UNSAFE_NAMES = [
     "hdd./x", "Logs /x", "x.", "NUL", "nul.txt", "NUL .txt", "a/aux", "COM1.txt", "lpt9",
 ]
 
-PROTECTED = ["hdd", "assets", "logs", "screenshots", "captures", "compiler/work"]
+WORK_FOLDER = "compiler/work"
+PROTECTED = ["hdd", "assets", "logs", "screenshots", "captures", WORK_FOLDER]
 LEADS = ["", "./", "././", "./././"]
 FORMS = ["{}/x", "{}//x", "{}/./x", "{}./x", "{} /x", "{}. /x", "{}/"]
 
@@ -150,7 +151,7 @@ def package(out):
             for lead in LEADS:
                 for form in FORMS:
                     names.append(lead + form.format(spelling))
-    names += ["././hdd/E/save.dat", "compiler//work/x", "././settings.toml", "settings.toml", "Game.TOML",
+    names += ["././hdd/E/save.dat", WORK_FOLDER.replace("/", "//") + "/x", "././settings.toml", "settings.toml", "Game.TOML",
               "a..b/c.txt", ".//x", "D:x", "NUL", "nul.txt", "a/aux", "x."]
     # Every other name as a Windows tool would store it.
     names = [n.replace("/", "\\") if i % 2 else n for i, n in enumerate(names)]
