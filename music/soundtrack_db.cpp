@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/little_endian.h"
+
 namespace launcher {
 namespace {
 
@@ -24,10 +26,6 @@ constexpr std::size_t kGroupSongIds = 0x010;
 constexpr std::size_t kGroupSongMs = 0x028;
 constexpr std::size_t kGroupNames = 0x040;
 constexpr std::size_t kGroupNameSize = 0x40;
-
-void PutU32(std::string& image, std::size_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) image[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
 
 // Lenient UTF-8 decoding: one code point from text[pos], advancing pos past it.
 char32_t DecodeLenient(const std::string& text, std::size_t& pos) {
@@ -85,11 +83,11 @@ std::string BuildSoundtrackDb(const std::vector<Soundtrack>& soundtracks) {
     std::string image(kGroupsStart + kBlock * groups, '\0');
 
     const std::size_t count = std::min(soundtracks.size(), kMaxSoundtracks);
-    PutU32(image, 0x000, 1);
-    PutU32(image, 0x004, static_cast<std::uint32_t>(count));
-    PutU32(image, 0x008, static_cast<std::uint32_t>(count + 1));
+    WriteLe32(image, 0x000, 1);
+    WriteLe32(image, 0x004, static_cast<std::uint32_t>(count));
+    WriteLe32(image, 0x008, static_cast<std::uint32_t>(count + 1));
     for (std::size_t i = 0; i < count; ++i) {
-        PutU32(image, kHeaderSoundtrackIds + 4 * i, static_cast<std::uint32_t>(i + 1));
+        WriteLe32(image, kHeaderSoundtrackIds + 4 * i, static_cast<std::uint32_t>(i + 1));
     }
 
     std::uint32_t groupNumber = 0;
@@ -98,26 +96,26 @@ std::string BuildSoundtrackDb(const std::vector<Soundtrack>& soundtracks) {
         const auto id = static_cast<std::uint32_t>(i + 1);
         const std::size_t block = kBlock * id;
         const std::size_t songs = soundtrack.songs.size();
-        PutU32(image, block, kSoundtrackMagic);
-        PutU32(image, block + 0x004, id);
-        PutU32(image, block + 0x008, static_cast<std::uint32_t>(songs));
+        WriteLe32(image, block, kSoundtrackMagic);
+        WriteLe32(image, block + 0x004, id);
+        WriteLe32(image, block + 0x008, static_cast<std::uint32_t>(songs));
         std::uint32_t totalMs = 0;  // wraps, as the dashboard's own sum does
         for (std::size_t g = 0; g * kSongsPerGroup < songs; ++g, ++groupNumber) {
-            PutU32(image, block + kSoundtrackGroups + 4 * g, groupNumber);
+            WriteLe32(image, block + kSoundtrackGroups + 4 * g, groupNumber);
             const std::size_t group = kGroupsStart + kBlock * groupNumber;
-            PutU32(image, group, kGroupMagic);
-            PutU32(image, group + 0x004, id);
-            PutU32(image, group + 0x008, static_cast<std::uint32_t>(g));
+            WriteLe32(image, group, kGroupMagic);
+            WriteLe32(image, group + 0x004, id);
+            WriteLe32(image, group + 0x008, static_cast<std::uint32_t>(g));
             for (std::size_t j = 0; j < kSongsPerGroup && g * kSongsPerGroup + j < songs; ++j) {
                 const std::size_t index = g * kSongsPerGroup + j;
                 const Song& song = soundtrack.songs[index];
-                PutU32(image, group + kGroupSongIds + 4 * j, (id << 16) | static_cast<std::uint32_t>(index));
-                PutU32(image, group + kGroupSongMs + 4 * j, static_cast<std::uint32_t>(song.ms));
+                WriteLe32(image, group + kGroupSongIds + 4 * j, (id << 16) | static_cast<std::uint32_t>(index));
+                WriteLe32(image, group + kGroupSongMs + 4 * j, static_cast<std::uint32_t>(song.ms));
                 WriteDbName(image, group + kGroupNames + kGroupNameSize * j, song.name);
                 totalMs += static_cast<std::uint32_t>(song.ms);
             }
         }
-        PutU32(image, block + kSoundtrackTotalMs, totalMs);
+        WriteLe32(image, block + kSoundtrackTotalMs, totalMs);
         WriteDbName(image, block + kSoundtrackName, soundtrack.name);
     }
     return image;

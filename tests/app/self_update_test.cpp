@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/self_update.h"
+#include "platform/little_endian.h"
 #include "platform/move_file.h"
 #include "platform/text.h"
 #include "tests/app/connected_app.h"
@@ -34,15 +35,6 @@ constexpr char kStopped[] = "Stopped. Press the button again to carry on where i
 constexpr char kNotAProgram[] =
     "The new launcher that was downloaded is not a program for this PC, so it was not installed.";
 
-void Put16(std::string& bytes, std::size_t at, std::uint16_t value) {
-    bytes[at] = static_cast<char>(value & 0xFF);
-    bytes[at + 1] = static_cast<char>(value >> 8);
-}
-
-void Put32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 // The headers of a PE file, as far as the check reads them, followed by tag so that two fixtures
 // differ.
 struct PeShape {
@@ -56,12 +48,12 @@ std::string PeFile(const std::string& tag, const PeShape& shape = {}) {
     std::string bytes(0x80, '\0');
     bytes[0] = 'M';
     bytes[1] = 'Z';
-    Put32(bytes, 0x3C, shape.ntOffset);
+    WriteLe32(bytes, 0x3C, shape.ntOffset);
     if (shape.ntOffset + 26 <= bytes.size()) {
         bytes.replace(shape.ntOffset, 4, std::string("PE\0\0", 4));
-        Put16(bytes, shape.ntOffset + 4, shape.machine);
-        Put16(bytes, shape.ntOffset + 22, shape.characteristics);
-        Put16(bytes, shape.ntOffset + 24, shape.magic);
+        WriteLe16(bytes, shape.ntOffset + 4, shape.machine);
+        WriteLe16(bytes, shape.ntOffset + 22, shape.characteristics);
+        WriteLe16(bytes, shape.ntOffset + 24, shape.magic);
     }
     return bytes + tag;
 }

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/little_endian.h"
+
 namespace fs = std::filesystem;
 
 namespace launcher::test {
@@ -11,15 +13,6 @@ namespace {
 
 constexpr std::uint32_t kSector = 2048;
 constexpr char kMagic[] = "MICROSOFT*XBOX*MEDIA";
-
-void PutU16(std::string& out, std::uint16_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>(v >> 8);
-}
-
-void PutU32(std::string& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 std::uint32_t SectorsFor(std::uint64_t bytes) { return static_cast<std::uint32_t>((bytes + kSector - 1) / kSector); }
 
@@ -95,10 +88,10 @@ DiscNode DiscNode::Folder(std::string name, std::vector<DiscNode> children) {
 std::string DirectoryEntry(std::uint16_t left, std::uint16_t right, std::uint32_t sector, std::uint32_t size,
                            bool isDirectory, const std::string& name) {
     std::string entry;
-    PutU16(entry, left);
-    PutU16(entry, right);
-    PutU32(entry, sector);
-    PutU32(entry, size);
+    AppendLe16(entry, left);
+    AppendLe16(entry, right);
+    AppendLe32(entry, sector);
+    AppendLe32(entry, size);
     entry += static_cast<char>(isDirectory ? 0x10 : 0x20);
     entry += static_cast<char>(name.size());
     entry += name;
@@ -112,10 +105,10 @@ void WriteRawImage(const fs::path& image, std::uint32_t rootSector, std::uint32_
     std::string descriptor(kSector, '\0');
     descriptor.replace(0, 20, kMagic);
     std::string fields;
-    PutU32(fields, rootSector);
-    PutU32(fields, rootSize);
-    PutU32(fields, static_cast<std::uint32_t>(layout.timeStamp));
-    PutU32(fields, static_cast<std::uint32_t>(layout.timeStamp >> 32));
+    AppendLe32(fields, rootSector);
+    AppendLe32(fields, rootSize);
+    AppendLe32(fields, static_cast<std::uint32_t>(layout.timeStamp));
+    AppendLe32(fields, static_cast<std::uint32_t>(layout.timeStamp >> 32));
     descriptor.replace(20, fields.size(), fields);
     descriptor.replace(0x7EC, 20, layout.badSecondMagic ? "MICROSOFT*XBOX*MEDIUM" : kMagic, 20);
 
