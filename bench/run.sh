@@ -160,6 +160,20 @@ bench_process() {
   fi
 }
 
+# The median of five runs of an extraction benchmark (built already) under Wine, each into a fresh
+# out folder: wine_extraction_median PROGRAM ARCHIVE OUT.
+wine_extraction_median() {
+  (
+    source cmake/wine-session.sh
+    wine_session_start build/windows >/dev/null
+    for _ in 1 2 3 4 5; do
+      rm -rf "$3"
+      mkdir "$3"
+      seconds build/windows/wine-run.sh "build/windows/bench/$1.exe" "Z:$2" "Z:$3"
+    done | median
+  )
+}
+
 # Extraction of a zip of about 1 GB (large incompressible files, large compressible ones, 20,000
 # small files) against bsdtar and unzip, each into a fresh folder in memory so that the extractor is
 # measured and not the disk; the tools take turns.
@@ -204,14 +218,7 @@ bench_zip() {
   if have_wine; then
     windows_build zip_bench
     local wine_time
-    wine_time=$(
-      source cmake/wine-session.sh
-      wine_session_start build/windows >/dev/null
-      for _ in 1 2 3 4 5; do
-        rm -rf "$zwork/out"
-        mkdir "$zwork/out"
-        seconds build/windows/wine-run.sh build/windows/bench/zip_bench.exe "Z:$zwork/input.zip" "Z:$zwork/out"
-      done | median)
+    wine_time=$(wine_extraction_median zip_bench "$zwork/input.zip" "$zwork/out")
     printf 'the same under Wine: %.3f s (%.2f GB/s)\n' "$wine_time" "$(ratio "$gb" "$wine_time")"
   fi
   rm -rf "$zwork"
@@ -319,14 +326,7 @@ bench_tarxz() {
   if have_wine; then
     windows_build tarxz_bench
     local wine_time
-    wine_time=$(
-      source cmake/wine-session.sh
-      wine_session_start build/windows >/dev/null
-      for _ in 1 2 3 4 5; do
-        rm -rf "$twork/out"
-        mkdir "$twork/out"
-        seconds build/windows/wine-run.sh build/windows/bench/tarxz_bench.exe "Z:$PWD/$archive" "Z:$twork/out"
-      done | median)
+    wine_time=$(wine_extraction_median tarxz_bench "$PWD/$archive" "$twork/out")
     printf 'the same under Wine: %.3f s (%.2f GB/s)\n' "$wine_time" "$(ratio "$gb" "$wine_time")"
   fi
   rm -rf "$twork"
