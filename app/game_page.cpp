@@ -44,8 +44,6 @@ constexpr char kInGameHint[] =
     "In the game: F1 opens the PC settings. Saves, settings and logs stay in the game's folder.";
 constexpr char kLogLink[] = "Open launcher.log";
 
-constexpr ImU32 kWhite = IM_COL32(0xFF, 0xFF, 0xFF, 0xFF);
-
 void ColouredText(ImU32 colour, const std::string& text) {
     ImGui::PushStyleColor(ImGuiCol_Text, colour);
     ImGui::TextWrapped("%s", text.c_str());
@@ -58,7 +56,7 @@ public:
     PlayColours() {
         ImGui::PushStyleColor(ImGuiCol_Button, palette::kPressed);
         ImGui::PushStyleColor(ImGuiCol_ButtonHovered, palette::kAccent);
-        ImGui::PushStyleColor(ImGuiCol_Text, kWhite);
+        ImGui::PushStyleColor(ImGuiCol_Text, palette::kWhite);
     }
     ~PlayColours() { ImGui::PopStyleColor(3); }
     PlayColours(const PlayColours&) = delete;
@@ -287,7 +285,7 @@ void GamePage(App& app, WindowHandle window, ImFont* headingFont, const Status& 
     LauncherOffer(app, headingFont, page.busy);
     YourGame(app, window, headingFont, page.busy);
     const Game& game = app.builder->game;
-    if (!game.package.empty() || !game.packages.empty()) {
+    if (InPackageMode(game)) {
         PackageBuild(app, headingFont, page, status, error, notice);
     } else {
         SourceBuild(app, headingFont, page, error, notice);

@@ -13,8 +13,6 @@
 namespace launcher {
 namespace {
 
-constexpr ImU32 kWhite = IM_COL32(0xFF, 0xFF, 0xFF, 0xFF);
-
 enum Section { kGameSection = 0, kMusicSection = 1, kManageSection = 2, kLogSection = 3 };
 
 struct SectionRow {
@@ -57,7 +55,7 @@ void Header(const App& app, const Layout& layout, ImFont* headingFont) {
 
     ImFont* titleFont = headingFont != nullptr ? headingFont : ImGui::GetFont();
     const float y = layout.pos.y + 0.7f * s;
-    drawList->AddText(titleFont, titleFont->FontSize, ImVec2(layout.pos.x + 0.8f * s, y), kWhite,
+    drawList->AddText(titleFont, titleFont->FontSize, ImVec2(layout.pos.x + 0.8f * s, y), palette::kWhite,
                       app.game.title.c_str());
     const std::string version = "Launcher " + app.game.version;
     const float versionWidth = ImGui::CalcTextSize(version.c_str()).x;
@@ -85,8 +83,8 @@ void SectionList(App& app, const Layout& layout) {
         } else if (ImGui::IsItemHovered()) {
             drawList->AddRectFilled(p, end, palette::kRaised);
         }
-        drawList->AddText(ImVec2(p.x + 0.8f * s, p.y + (rowSize.y - s) / 2.0f), selected ? kWhite : palette::kText,
-                          row.label);
+        drawList->AddText(ImVec2(p.x + 0.8f * s, p.y + (rowSize.y - s) / 2.0f),
+                          selected ? palette::kWhite : palette::kText, row.label);
     }
     ImGui::EndChild();
 }

@@ -10,8 +10,6 @@
 namespace launcher {
 namespace {
 
-bool InPackageMode(const Game& game) { return !game.package.empty() || !game.packages.empty(); }
-
 std::string GameState(Builder& builder, bool installed) {
     if (builder.GameCodeMissing()) {
         const std::string built = builder.BuiltVersion();

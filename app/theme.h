@@ -22,6 +22,7 @@ inline constexpr ImU32 kPressed = IM_COL32(0x95, 0x88, 0x31, 0xFF);
 inline constexpr ImU32 kAccent = IM_COL32(0xC4, 0xB5, 0x50, 0xFF);
 inline constexpr ImU32 kSuccess = IM_COL32(0x96, 0xC8, 0x78, 0xFF);
 inline constexpr ImU32 kFailure = IM_COL32(0xEB, 0x82, 0x69, 0xFF);
+inline constexpr ImU32 kWhite = IM_COL32(0xFF, 0xFF, 0xFF, 0xFF);
 }  // namespace palette
 
 // Replaces the current context's style with the launcher's, every size scaled by scale.

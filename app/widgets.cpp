@@ -11,8 +11,6 @@ namespace {
 
 // The second underline of a section title: the hover colour, faint.
 constexpr ImU32 kUnderlineShade = (palette::kHover & ~IM_COL32_A_MASK) | (0x60u << IM_COL32_A_SHIFT);
-constexpr ImU32 kWhite = IM_COL32(0xFF, 0xFF, 0xFF, 0xFF);
-
 ImU32 WithAlpha(ImU32 colour, int alpha) {
     return (colour & ~IM_COL32_A_MASK) | (static_cast<ImU32>(alpha) << IM_COL32_A_SHIFT);
 }
@@ -80,7 +78,9 @@ void StepRow(int state, const char* title, const std::string& defaultDetail, con
                                 WithAlpha(palette::kAccent, static_cast<int>(pulse * 255.0)));
     }
 
-    const ImU32 titleColour = state == kStepActive ? kWhite : state == kStepDone ? palette::kText : palette::kMuted;
+    const ImU32 titleColour = state == kStepActive ? palette::kWhite
+                              : state == kStepDone ? palette::kText
+                                                   : palette::kMuted;
     drawList->AddText(ImVec2(p.x + 2.0f * s, p.y + 0.5f * s), titleColour, title);
 
     const std::string detail = status != nullptr && !status->detail.empty() ? status->detail : defaultDetail;

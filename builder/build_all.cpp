@@ -25,7 +25,7 @@ size_t Utf16Length(const std::string& utf8) {
 
 bool Builder::BuildAll(std::string& error) {
     // The package build clears the cancel flag and starts the build log itself.
-    if (!game.packages.empty() || !game.package.empty()) return BuildPackage(error);
+    if (InPackageMode(game)) return BuildPackage(error);
     cancel.exchange(false);
     BeginBuildLog();
     const auto fail = [this, &error] {

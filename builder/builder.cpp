@@ -100,7 +100,7 @@ fs::path Builder::GameExePath() const { return PlayFolder() / fs::path(game.exe 
 bool Builder::IsInstalled() const {
     std::error_code ec;
     if (!fs::exists(GameExePath(), ec)) return false;
-    if (game.package.empty() && game.packages.empty()) return true;
+    if (!InPackageMode(game)) return true;
     return fs::exists(PlayFolder() / fs::path(game.exe + ".dll"), ec);
 }
 

@@ -10,8 +10,6 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
-bool InPackageMode(const Game& game) { return !game.package.empty() || !game.packages.empty(); }
-
 fs::path BuildFilesFolder(const Builder& builder) {
     return InPackageMode(builder.game) ? builder.PlayFolder() / "compiler" / "work"
                                        : builder.baseFolder / "source" / "out";

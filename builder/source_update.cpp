@@ -18,7 +18,7 @@ bool Builder::SourceUpdateAvailable(bool& available, std::string& error) {
     // A development launcher in package mode installs the latest release's package, which the
     // branch's tip says nothing about; and a package build never moves a checkout left from an
     // earlier source build, so asking it would offer the update again at every start.
-    if (!game.package.empty() || !game.packages.empty()) return true;
+    if (InPackageMode(game)) return true;
 
     fs::path sourceFolder = baseFolder / "source";
     std::error_code ec;

@@ -7,7 +7,7 @@ namespace fs = std::filesystem;
 namespace launcher {
 
 bool Builder::GameCodeMissing() const {
-    if (game.package.empty() && game.packages.empty()) return false;
+    if (!InPackageMode(game)) return false;
     std::error_code ec;
     if (!fs::exists(GameExePath(), ec)) return false;
     return !fs::exists(PlayFolder() / fs::path(game.exe + ".dll"), ec);

@@ -25,6 +25,10 @@ struct Game {
     std::map<std::string, std::vector<std::string>> releaseXbes;  // the key "release_xbes"
 };
 
+// The game comes as the port's prebuilt package (and the user's PC builds only the game's code)
+// rather than being built from source.
+inline bool InPackageMode(const Game& game) { return !game.package.empty() || !game.packages.empty(); }
+
 // Parses a game description. A text that is not JSON leaves game untouched; a text without a
 // title, short name, repository or releases leaves what was read. A value of the wrong JSON type
 // throws the JSON library's type error.
