@@ -13,6 +13,7 @@
 
 #include "app/game_wait_win.h"
 #include "app/launcher_run.h"
+#include "app/theme.h"
 #include "app/window_geometry.h"
 #include "platform/executable_path.h"
 #include "platform/text.h"
@@ -24,8 +25,6 @@ namespace launcher {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"QuenforgeLauncher";
-// The theme's window background.
-constexpr float kClearColour[4] = {62.0f / 255.0f, 70.0f / 255.0f, 55.0f / 255.0f, 255.0f / 255.0f};
 // DWMWA_USE_IMMERSIVE_DARK_MODE, which older SDK headers do not name.
 constexpr DWORD kImmersiveDarkMode = 20;
 
@@ -218,7 +217,9 @@ public:
 
     void EndFrame() override {
         deviceContext->OMSetRenderTargets(1, &renderTarget, nullptr);
-        deviceContext->ClearRenderTargetView(renderTarget, kClearColour);
+        // The theme's window background under the frame.
+        const ImVec4 clear = ImGui::ColorConvertU32ToFloat4(palette::kBackground);
+        deviceContext->ClearRenderTargetView(renderTarget, &clear.x);
         ImGui_ImplDX11_RenderDrawData(ImGui::GetDrawData());
         swapChain->Present(1, 0);
     }
