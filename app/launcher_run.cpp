@@ -78,7 +78,8 @@ bool LauncherRun::ReadDescription() {
     bool readable = false;
     try {
         readable = ReadGame(description_, app_->game, error);
-        // The base folder is named after it.
+        // The base folder is named after the short name: one that is no valid UTF-8 fails here, as
+        // part of the description, rather than when the folder is made.
         if (readable) Utf8Path(app_->game.shortName);
     } catch (const std::exception& e) {
         readable = false;
