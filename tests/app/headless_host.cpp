@@ -1,16 +1,10 @@
 #include "tests/app/headless_host.h"
 
-#include <gtest/gtest.h>
 #include <imgui.h>
 
+#include "tests/support/headless_imgui.h"
+
 namespace launcher::test {
-namespace {
-
-void FailOnImGuiAssert(const char* expression, const char* file, int line) {
-    ADD_FAILURE_AT(file, line) << "ImGui assertion failed: " << expression;
-}
-
-}  // namespace
 
 HeadlessHost::HeadlessHost() { SetImGuiAssertHook(FailOnImGuiAssert); }
 

@@ -5,13 +5,10 @@
 #include <algorithm>
 
 namespace launcher::test {
-namespace {
 
 void FailOnImGuiAssert(const char* expression, const char* file, int line) {
     ADD_FAILURE_AT(file, line) << "ImGui assertion failed: " << expression;
 }
-
-}  // namespace
 
 std::filesystem::path WineFontsFolder() { return LAUNCHER_WINE_FONTS; }
 

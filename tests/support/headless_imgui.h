@@ -13,6 +13,9 @@ namespace launcher::test {
 // through the Z: drive.
 std::filesystem::path WineFontsFolder();
 
+// The assertion hook of the tests: a failed ImGui assertion is a test failure.
+void FailOnImGuiAssert(const char* expression, const char* file, int line);
+
 // A fresh ImGui context for one test: no ini file, a 900 x 700 display, a fixed time step, and
 // every failed ImGui assertion reported as a test failure.
 class HeadlessImGui {
