@@ -18,20 +18,35 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
+// Windows' values, which the Linux build tests too.
+constexpr std::uint32_t kDirectoryAttribute = 0x10;
+constexpr std::uint32_t kReparsePointAttribute = 0x400;
+// The bit IsReparseTagNameSurrogate tests: the reparse point stands for another name.
+constexpr std::uint32_t kNameSurrogateTagBit = 0x20000000;
+
 #ifdef _WIN32
+static_assert(kDirectoryAttribute == FILE_ATTRIBUTE_DIRECTORY &&
+              kReparsePointAttribute == FILE_ATTRIBUTE_REPARSE_POINT);
+static_assert(IsReparseTagNameSurrogate(kNameSurrogateTagBit) && !IsReparseTagNameSurrogate(~kNameSurrogateTagBit));
 
 // libstdc++ on Windows sees neither junctions nor symbolic links, so ask for the attribute.
 DWORD Attributes(const fs::path& path) { return GetFileAttributesW(path.c_str()); }
 
-// Any reparse point counts as a link: stricter than the link tags alone, it errs toward entering
-// less. (Under Wine a Linux symbolic link to a folder shows as a reparse point with tag 0.)
-bool IsLinkAttributes(DWORD attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+// The tag of the reparse point at path, read without following it (the attributes do not carry it).
+// One whose tag cannot be read counts as a link, which errs toward entering less.
+DWORD ReparseTag(const fs::path& path) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return IO_REPARSE_TAG_SYMLINK;
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    const bool read = GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) != 0;
+    CloseHandle(file);
+    return read ? info.ReparseTag : IO_REPARSE_TAG_SYMLINK;
 }
 
-EntryKind KindOf(DWORD attributes) {
-    if (IsLinkAttributes(attributes)) return EntryKind::Link;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder : EntryKind::File;
+EntryKind KindAt(const fs::path& path, DWORD attributes) {
+    return KindOfWindowsEntry(attributes, (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? ReparseTag(path) : 0);
 }
 
 std::uint64_t FileSize(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
@@ -40,7 +55,7 @@ std::uint64_t FileSize(DWORD high, DWORD low) { return (static_cast<std::uint64_
 bool QueryRoot(const fs::path& path, EntryKind& kind, std::uint64_t& size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    kind = KindOf(data.dwFileAttributes);
+    kind = KindAt(path, data.dwFileAttributes);
     size = FileSize(data.nFileSizeHigh, data.nFileSizeLow);
     return true;
 }
@@ -56,7 +71,8 @@ std::uint64_t ListedFileBytes(const fs::path& folder, std::vector<fs::path>& sub
     do {
         const std::wstring_view name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        const EntryKind kind = KindOf(data.dwFileAttributes);
+        // The listing gives the reparse tag too.
+        const EntryKind kind = KindOfWindowsEntry(data.dwFileAttributes, data.dwReserved0);
         if (kind == EntryKind::File) total += FileSize(data.nFileSizeHigh, data.nFileSizeLow);
         if (kind == EntryKind::Folder) subfolders.push_back(folder / name);
     } while (FindNextFileW(find, &data));
@@ -134,9 +150,16 @@ std::uint64_t ListedFileBytes(const fs::path& folder, std::vector<fs::path>& sub
 
 }  // namespace
 
+EntryKind KindOfWindowsEntry(std::uint32_t attributes, std::uint32_t reparseTag) {
+    const bool reparsePoint = (attributes & kReparsePointAttribute) != 0;
+    if (reparsePoint && (reparseTag == 0 || (reparseTag & kNameSurrogateTagBit) != 0)) return EntryKind::Link;
+    return (attributes & kDirectoryAttribute) != 0 ? EntryKind::Folder : EntryKind::File;
+}
+
 bool IsLink(const fs::path& path) {
 #ifdef _WIN32
-    return IsLinkAttributes(Attributes(path));
+    const DWORD attributes = Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && KindAt(path, attributes) == EntryKind::Link;
 #else
     std::error_code ec;
     return fs::is_symlink(fs::symlink_status(path, ec));

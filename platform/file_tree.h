@@ -10,7 +10,10 @@
 
 namespace launcher {
 
-// A symbolic link, a junction or any other reparse point.
+// A symbolic link or a junction. On Windows that is a reparse point whose tag stands for another
+// name (IsReparseTagNameSurrogate), or whose tag is 0, as Wine shows a Linux symbolic link; a
+// reparse point of any other kind (OneDrive's files on demand, deduplicated files) is the file or
+// folder it looks like.
 bool IsLink(const std::filesystem::path& path);
 
 // A real folder, not a link to one (nor a file).
@@ -21,6 +24,10 @@ bool IsRealFolder(const std::filesystem::path& path);
 bool RemoveTree(const std::filesystem::path& path, std::error_code& ec);
 
 enum class EntryKind { File, Folder, Link };
+
+// What IsLink and the walks make of a Windows entry, from its attributes and, when those include
+// FILE_ATTRIBUTE_REPARSE_POINT, its reparse tag (the tag is not looked at otherwise).
+EntryKind KindOfWindowsEntry(std::uint32_t attributes, std::uint32_t reparseTag);
 
 // The bytes the files at path take: a file its own size, a real folder the sum over all the files
 // below it. A link is neither entered nor counted, whatever it points at, also when it stands at

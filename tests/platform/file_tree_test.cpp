@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
@@ -99,6 +100,49 @@ TEST(FileTreeTest, WalkVisitsTheLinkButNeverEntersIt) {
                                                                   {"top.txt", EntryKind::File}};
     EXPECT_EQ(seen, expected);
 }
+
+// Attributes and reparse tags as Windows gives them.
+constexpr std::uint32_t kFile = 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+constexpr std::uint32_t kFolder = 0x10;
+constexpr std::uint32_t kReparsePoint = 0x400;
+constexpr std::uint32_t kOffline = 0x1000;         // FILE_ATTRIBUTE_OFFLINE
+constexpr std::uint32_t kRecallOnOpen = 0x40000;   // FILE_ATTRIBUTE_RECALL_ON_OPEN
+constexpr std::uint32_t kRecallOnData = 0x400000;  // FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+
+struct EntryKindCase {
+    const char* name;
+    std::uint32_t attributes;
+    std::uint32_t tag;
+    EntryKind kind;
+};
+
+class WindowsEntryKindTest : public testing::TestWithParam<EntryKindCase> {};
+
+TEST_P(WindowsEntryKindTest, OnlyANameSurrogateOrTagZeroIsALink) {
+    EXPECT_EQ(KindOfWindowsEntry(GetParam().attributes, GetParam().tag), GetParam().kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WindowsEntryKindTest,
+    testing::Values(EntryKindCase{"plain_file", kFile, 0, EntryKind::File},
+                    EntryKindCase{"plain_folder", kFolder, 0, EntryKind::Folder},
+                    // Without the reparse attribute the tag field holds nothing worth reading.
+                    EntryKindCase{"a_tag_without_the_reparse_attribute", kFolder, 0xA0000003, EntryKind::Folder},
+                    EntryKindCase{"junction", kFolder | kReparsePoint, 0xA0000003, EntryKind::Link},
+                    EntryKindCase{"symbolic_link_to_a_folder", kFolder | kReparsePoint, 0xA000000C, EntryKind::Link},
+                    EntryKindCase{"symbolic_link_to_a_file", kFile | kReparsePoint, 0xA000000C, EntryKind::Link},
+                    EntryKindCase{"linux_subsystem_link", kFile | kReparsePoint, 0xA000001D, EntryKind::Link},
+                    EntryKindCase{"tag_zero_as_wine_shows_a_linux_link", kFolder | kReparsePoint, 0, EntryKind::Link},
+                    EntryKindCase{"onedrive_folder", kFolder | kReparsePoint | kRecallOnOpen, 0x9000001A,
+                                  EntryKind::Folder},
+                    EntryKindCase{"onedrive_folder_of_a_numbered_cloud_tag", kFolder | kReparsePoint, 0x9000601A,
+                                  EntryKind::Folder},
+                    EntryKindCase{"onedrive_file_online_only", kFile | kReparsePoint | kOffline | kRecallOnData,
+                                  0x9000F01A, EntryKind::File},
+                    EntryKindCase{"onedrive_file_kept_on_the_pc", kFile | kReparsePoint, 0x9000101A, EntryKind::File},
+                    EntryKindCase{"deduplicated_file", kFile | kReparsePoint, 0x80000013, EntryKind::File},
+                    EntryKindCase{"app_execution_alias", kFile | kReparsePoint, 0x8000001B, EntryKind::File}),
+    test::CaseName());
 
 TEST(FileTreeTest, WalkOfAMissingFolderFails) {
     TempFolder temp;
