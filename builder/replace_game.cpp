@@ -72,7 +72,8 @@ bool TryMove(Builder& builder, const SideEntry& entry, const fs::path& target, s
         }
         CallHook(builder, "target removed", entry.name);
     }
-    if (!MoveFileReplacing(entry.path, target, words)) return false;
+    // One try each time: the wait between tries is this stage's own.
+    if (!MoveFileReplacing(entry.path, target, words, 1)) return false;
     CallHook(builder, "moved", entry.name);
     return true;
 }

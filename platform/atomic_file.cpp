@@ -7,12 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #endif
 
 #include <algorithm>
 
 #include "platform/error_text.h"
+#include "platform/move_file.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -76,13 +76,7 @@ SystemCode FlushToDisk(const fs::path& file) {
     return code;
 }
 
-SystemCode Replace(const fs::path& from, const fs::path& to) {
-    if (MoveFileExW(from.c_str(), to.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
-        return 0;
-    }
-    return GetLastError();
-}
+SystemCode Replace(const fs::path& from, const fs::path& to) { return ReplaceWithFile(from, to); }
 
 void RemoveQuietly(const fs::path& file) { DeleteFileW(file.c_str()); }
 #else
@@ -123,7 +117,7 @@ void FlushFolder(const fs::path& folder) {
 }
 
 SystemCode Replace(const fs::path& from, const fs::path& to) {
-    if (std::rename(from.c_str(), to.c_str()) != 0) return errno;
+    if (const std::uint32_t code = ReplaceWithFile(from, to); code != 0) return static_cast<SystemCode>(code);
     FlushFolder(to.parent_path());
     return 0;
 }

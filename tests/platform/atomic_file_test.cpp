@@ -3,11 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "platform/move_file.h"
 #include "platform/text.h"
+#include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "tests/support/held_file.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -82,13 +88,10 @@ class HeldTargetTest : public AtomicFileTest {
 protected:
     void SetUp() override {
         WriteFile(target, "old text");
-        held = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        held = std::make_unique<test::HeldFile>(target);
     }
-    void TearDown() override { CloseHandle(held); }
 
-    HANDLE held = INVALID_HANDLE_VALUE;
+    std::unique_ptr<test::HeldFile> held;
 };
 
 TEST_F(HeldTargetTest, IsWrittenInPlaceWhenTheCallerWantsIt) {
@@ -103,6 +106,74 @@ TEST_F(HeldTargetTest, IsLeftAsItWasOtherwise) {
     EXPECT_EQ(ReadFile(target), "old text");
     EXPECT_FALSE(fs::exists(Temporary()));
 }
+
+// What a scanner does to a file it has just seen: it holds it for a moment. Each way of putting a
+// file in place waits that out, whether the scanner holds the file that moves or the one it replaces.
+struct BriefHoldCase {
+    const char* name;
+    bool holdTheTarget;
+    // Puts temp/new.bin (or, for the atomic writer, the text "new") in place at target.
+    std::function<bool(const fs::path& folder, const fs::path& target, std::string& error)> replace;
+};
+
+class BriefHoldTest : public testing::TestWithParam<BriefHoldCase> {
+protected:
+    test::TempFolder temp;
+    fs::path target = temp / "launcher.json";
+    fs::path source = temp / "new.bin";
+};
+
+TEST_P(BriefHoldTest, IsWaitedOutAndALongerOneStillFails) {
+    for (const bool brief : {true, false}) {
+        WriteFile(target, "old");
+        WriteFile(source, "new");
+        std::string error;
+        bool replaced = false;
+        {
+            test::HeldFile held(GetParam().holdTheTarget ? target : source);
+            if (brief) held.CloseAfter(std::chrono::milliseconds(300));
+            const auto start = std::chrono::steady_clock::now();
+            replaced = GetParam().replace(temp.path(), target, error);
+            const auto took = std::chrono::steady_clock::now() - start;
+            // A longer hold is given up on after the second of tries.
+            if (!brief) {
+                EXPECT_GE(took, (kReplaceTries - 1) * kReplaceWait);
+            }
+        }
+        if (brief) {
+            EXPECT_TRUE(replaced) << error;
+            EXPECT_EQ(ReadFile(target), "new");
+        } else {
+            EXPECT_FALSE(replaced);
+            EXPECT_FALSE(error.empty());
+            EXPECT_EQ(ReadFile(target), "old");
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BriefHoldTest,
+    testing::Values(BriefHoldCase{"atomic_write", true,
+                                  [](const fs::path&, const fs::path& target, std::string& error) {
+                                      return WriteFileAtomically(target, "new", AtomicWriteOptions{}, error);
+                                  }},
+                    BriefHoldCase{"commit_of_a_download", true,
+                                  [](const fs::path& folder, const fs::path& target, std::string& error) {
+                                      return CommitFile(folder / "new.bin", target, error);
+                                  }},
+                    BriefHoldCase{"commit_of_a_held_download", false,
+                                  [](const fs::path& folder, const fs::path& target, std::string& error) {
+                                      return CommitFile(folder / "new.bin", target, error);
+                                  }},
+                    BriefHoldCase{"self_update_move", true,
+                                  [](const fs::path& folder, const fs::path& target, std::string& error) {
+                                      return MoveFileReplacing(folder / "new.bin", target, error);
+                                  }},
+                    BriefHoldCase{"self_update_move_of_a_held_download", false,
+                                  [](const fs::path& folder, const fs::path& target, std::string& error) {
+                                      return MoveFileReplacing(folder / "new.bin", target, error);
+                                  }}),
+    test::CaseName());
 #endif
 
 TEST_F(AtomicFileTest, CommitFileMovesAWrittenFileOverTheTarget) {
