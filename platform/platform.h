@@ -52,4 +52,14 @@ public:
 std::unique_ptr<Platform> MakePlatform();
 std::unique_ptr<Http> MakeHttp();
 
+#ifdef _WIN32
+// For tests only: programs started in place of the system's msiexec.exe and cmd.exe (empty: the
+// system's own). The command line stays the one the system's program would get.
+struct SystemProgramStandIns {
+    std::filesystem::path msiexec;
+    std::filesystem::path cmd;
+};
+std::unique_ptr<Platform> MakePlatformWithStandIns(const SystemProgramStandIns& standIns);
+#endif
+
 }  // namespace launcher

@@ -14,6 +14,8 @@ namespace {
 
 class WinPlatform final : public Platform {
 public:
+    explicit WinPlatform(const SystemProgramStandIns& standIns) : standIns_(standIns) {}
+
     int Run(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder,
             const std::map<std::string, std::string>& environment, const LineCallback& onLine,
             std::atomic<bool>* stop) override {
@@ -22,7 +24,7 @@ public:
             if (!commandLine.empty()) commandLine += L' ';
             commandLine += QuoteArg(ToWide(argument));
         }
-        return RunProcess(commandLine, workingFolder, environment, onLine, stop);
+        return RunProcess({}, commandLine, workingFolder, environment, onLine, stop);
     }
 
     bool ExtractMsi(const std::filesystem::path& msi, const std::filesystem::path& targetFolder,
@@ -31,12 +33,14 @@ public:
         std::wstring target = targetFolder.wstring();
         // A trailing backslash would escape the closing quote.
         while (!target.empty() && target.back() == L'\\') target.pop_back();
-        const std::wstring commandLine = L"msiexec.exe /a \"" + msi.wstring() + L"\" /qn /norestart TARGETDIR=\"" +
-                                         target + L"\" /L*v \"" + log.wstring() + L"\"";
+        const std::filesystem::path msiexec = SystemProgramPath(L"msiexec.exe");
+        const std::wstring commandLine = QuoteArg(msiexec.wstring()) + L" /a \"" + msi.wstring() +
+                                         L"\" /qn /norestart TARGETDIR=\"" + target + L"\" /L*v \"" + log.wstring() +
+                                         L"\"";
         std::string details;
         const int code = RunProcess(
-            commandLine, msi.parent_path(), {}, [&details](const std::string& line) { details += line + "\n"; },
-            nullptr);
+            Started(msiexec, standIns_.msiexec), commandLine, msi.parent_path(), {},
+            [&details](const std::string& line) { details += line + "\n"; }, nullptr);
         if (code == 0 || code == 3010) return true;
         error = "Could not extract " + ToUtf8(msi.filename().wstring()) + " (msiexec " + std::to_string(code) +
                 ", see " + ToUtf8(log.wstring()) + ")";
@@ -45,12 +49,14 @@ public:
 
     bool LinkFolder(const std::filesystem::path& link, const std::filesystem::path& target,
                     std::string& error) override {
+        // /d: no AutoRun command of the user's runs before mklink.
+        const std::filesystem::path cmd = SystemProgramPath(L"cmd.exe");
         const std::wstring commandLine =
-            L"cmd.exe /c mklink /J \"" + link.wstring() + L"\" \"" + target.wstring() + L"\"";
+            QuoteArg(cmd.wstring()) + L" /d /c mklink /J \"" + link.wstring() + L"\" \"" + target.wstring() + L"\"";
         std::string output;
         const int code = RunProcess(
-            commandLine, link.parent_path(), {}, [&output](const std::string& line) { output += line + "\n"; },
-            nullptr);
+            Started(cmd, standIns_.cmd), commandLine, link.parent_path(), {},
+            [&output](const std::string& line) { output += line + "\n"; }, nullptr);
         // cmd can exit 0 and make nothing (Wine does): only a junction that leads to the target counts.
         if (code == 0 && IsLink(link) && SameFile(link, target)) return true;
         error = "Could not link the game's folder: " + output;
@@ -94,10 +100,22 @@ public:
         value.resize(length < needed ? length : 0);
         return ToUtf8(value);
     }
+
+private:
+    static const std::filesystem::path& Started(const std::filesystem::path& program,
+                                                const std::filesystem::path& standIn) {
+        return standIn.empty() ? program : standIn;
+    }
+
+    SystemProgramStandIns standIns_;
 };
 
 }  // namespace
 
-std::unique_ptr<Platform> MakePlatform() { return std::make_unique<WinPlatform>(); }
+std::unique_ptr<Platform> MakePlatform() { return std::make_unique<WinPlatform>(SystemProgramStandIns{}); }
+
+std::unique_ptr<Platform> MakePlatformWithStandIns(const SystemProgramStandIns& standIns) {
+    return std::make_unique<WinPlatform>(standIns);
+}
 
 }  // namespace launcher

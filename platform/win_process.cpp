@@ -88,21 +88,27 @@ std::vector<std::pair<std::wstring, std::wstring>> MergeEnvironment(
     return pairs;
 }
 
-int RunProcess(const std::wstring& commandLine, const std::filesystem::path& workingFolder,
-               const std::map<std::string, std::string>& environment, const LineCallback& onLine,
-               std::atomic<bool>* stop) {
+std::filesystem::path SystemProgramPath(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return std::filesystem::path(std::wstring(folder, length < MAX_PATH ? length : 0)) / name;
+}
+
+int RunProcess(const std::filesystem::path& program, const std::wstring& commandLine,
+               const std::filesystem::path& workingFolder, const std::map<std::string, std::string>& environment,
+               const LineCallback& onLine, std::atomic<bool>* stop) {
     Handle job(CreateJobObjectW(nullptr, nullptr));
     if (job) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
         SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
     }
-    return RunProcessInJob(job.get(), commandLine, workingFolder, environment, onLine, stop);
+    return RunProcessInJob(job.get(), program, commandLine, workingFolder, environment, onLine, stop);
 }
 
-int RunProcessInJob(void* job, const std::wstring& commandLine, const std::filesystem::path& workingFolder,
-                    const std::map<std::string, std::string>& environment, const LineCallback& onLine,
-                    std::atomic<bool>* stop) {
+int RunProcessInJob(void* job, const std::filesystem::path& program, const std::wstring& commandLine,
+                    const std::filesystem::path& workingFolder, const std::map<std::string, std::string>& environment,
+                    const LineCallback& onLine, std::atomic<bool>* stop) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
@@ -120,9 +126,10 @@ int RunProcessInJob(void* job, const std::wstring& commandLine, const std::files
     std::wstring line = commandLine;  // CreateProcessW may write into it
     const std::wstring folder = workingFolder.wstring();
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(
-        nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW,
-        environmentBlock.data(), folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    const BOOL started =
+        CreateProcessW(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                       CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environmentBlock.data(),
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     const DWORD startError = GetLastError();
     // Only the child holds the write end now, so the pipe ends when the child and its children do.
     writer.Close();

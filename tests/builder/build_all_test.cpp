@@ -253,7 +253,7 @@ protected:
 #else
     std::unique_ptr<test::PortRepo> port;
 #endif
-    std::unique_ptr<Platform> platform = MakePlatform();
+    std::unique_ptr<Platform> platform = test::MakeTestPlatform();
     Game game;
     fs::path base;
     std::unique_ptr<Builder> builder;
@@ -449,7 +449,7 @@ TEST(BuildAllPackageTest, APackageGameIsBuiltFromItsPackage) {
     test::TempFolder temp;
     const fs::path base = test::BaseFolderIn(temp.path());
     test::PlacePackageBesideTheLauncher(temp.path());
-    const std::unique_ptr<Platform> platform = MakePlatform();
+    const std::unique_ptr<Platform> platform = test::MakeTestPlatform();
     test::FakeHttp offline;
     Builder builder(test::PackageGame(), base, &offline, platform.get());
     std::vector<std::string> logged;

@@ -166,7 +166,7 @@ protected:
     test::CodeHost host;
     test::TempFolder temp;
     Game game;
-    std::unique_ptr<Platform> platform = MakePlatform();
+    std::unique_ptr<Platform> platform = test::MakeTestPlatform();
     std::unique_ptr<Builder> builder;
     std::vector<Status> statuses;
     std::vector<std::string> logged;

@@ -10,6 +10,10 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace launcher {
@@ -19,12 +23,19 @@ using testing::StartsWith;
 
 class MsiTest : public testing::Test {
 protected:
-    std::unique_ptr<Platform> platform = MakePlatform();
+    std::unique_ptr<Platform> platform = test::MakeTestPlatform();
     test::TempFolder temp;
     std::string error;
 };
 
 #ifdef _WIN32
+
+// The system's folder of programs, as the system names it.
+std::string SystemFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return ToUtf8(std::wstring(folder, length));
+}
 
 // The stub records its command line and working folder, and exits with the code it is given.
 std::vector<std::string> ExtractWithStub(Platform& platform, const fs::path& msi, const fs::path& target,
@@ -48,8 +59,8 @@ TEST_F(MsiTest, TheAdministrativeInstallIsAskedForExactly) {
     ASSERT_EQ(recorded.size(), 2u);
     const std::string trimmed = PathToUtf8(temp / "tools" / "winsdk");
     const std::string log = PathToUtf8(temp / "tools" / "kit.msiexec.log");
-    EXPECT_EQ(recorded[0], "msiexec.exe /a \"" + PathToUtf8(msi) + "\" /qn /norestart TARGETDIR=\"" + trimmed +
-                               "\" /L*v \"" + log + "\"");
+    EXPECT_EQ(recorded[0], SystemFolder() + "\\msiexec.exe /a \"" + PathToUtf8(msi) + "\" /qn /norestart TARGETDIR=\"" +
+                               trimmed + "\" /L*v \"" + log + "\"");
     EXPECT_TRUE(fs::equivalent(Utf8Path(recorded[1]), msi.parent_path()));
 }
 
@@ -155,6 +166,46 @@ TEST_F(LinkFolderTest, ALinkWhereSomethingStandsFails) {
     EXPECT_THAT(error, StartsWith("Could not link the game's folder: "));
     EXPECT_EQ(test::ReadFile(temp / "play" / "assets"), "in the way");
 }
+
+#ifdef _WIN32
+TEST_F(LinkFolderTest, TheSystemsCommandInterpreterIsAskedWithoutAutoRun) {
+    fs::create_directories(temp / "play");
+    const fs::path record = temp / "record.txt";
+    const std::unique_ptr<Platform> recorded =
+        MakePlatformWithStandIns(SystemProgramStandIns{{}, test::TestBinFolder() / "msiexec.exe"});
+    test::SetTestEnv("HELPER_RECORD", PathToUtf8(record));
+    recorded->LinkFolder(temp / "play" / "assets", temp / "My Games", error);
+    test::UnsetTestEnv("HELPER_RECORD");
+    const std::vector<std::string> lines = test::ReadLines(record);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], SystemFolder() + "\\cmd.exe /d /c mklink /J \"" + PathToUtf8(temp / "play" / "assets") +
+                            "\" \"" + PathToUtf8(temp / "My Games") + "\"");
+}
+
+// A program of the same name in the launcher's folder or in the current folder (Downloads, say) is
+// never the one started.
+TEST(SystemProgramTest, CopiesOfTheSystemsProgramsAreNotRun) {
+    test::TempFolder temp;
+    const fs::path folder = temp / "Downloads";
+    fs::create_directories(folder);
+    for (const char* name : {"msiexec.exe", "cmd.exe"}) fs::copy_file(test::HelperChildPath(), folder / name);
+    test::WriteFile(folder / "kit.msi", "msi");
+    std::error_code ec;
+    const fs::path before = fs::current_path(ec);
+    fs::current_path(folder);
+    const fs::path record = temp / "record.txt";
+    test::SetTestEnv("HELPER_RECORD", PathToUtf8(record));
+    std::string error;
+    const std::unique_ptr<Platform> platform = MakePlatform();
+    platform->ExtractMsi(folder / "kit.msi", temp / "tools" / "kit", error);
+    const bool afterMsi = fs::exists(record);
+    platform->LinkFolder(temp / "assets", folder, error);
+    test::UnsetTestEnv("HELPER_RECORD");
+    fs::current_path(before, ec);
+    EXPECT_FALSE(afterMsi) << "msiexec.exe in the current folder ran";
+    EXPECT_FALSE(fs::exists(record)) << "cmd.exe in the current folder ran";
+}
+#endif
 
 }  // namespace
 }  // namespace launcher

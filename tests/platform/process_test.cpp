@@ -154,7 +154,7 @@ TEST(RunProcessInJobTest, AProgramThatCannotJoinTheJobDoesNotRun) {
     ASSERT_NE(notAJob, nullptr);
     std::vector<std::string> lines;
     const int code = RunProcessInJob(
-        notAJob, commandLine, {}, {{"HELPER_RECORD", PathToUtf8(record)}},
+        notAJob, {}, commandLine, {}, {{"HELPER_RECORD", PathToUtf8(record)}},
         [&lines](const std::string& line) { lines.push_back(line); }, nullptr);
     CloseHandle(notAJob);
     EXPECT_EQ(code, -1);

@@ -20,6 +20,14 @@ std::filesystem::path TestBinFolder() { return ExecutablePath().parent_path(); }
 
 std::filesystem::path HelperChildPath() { return TestBinFolder() / ("helper_child" + MakePlatform()->ExeSuffix()); }
 
+std::unique_ptr<Platform> MakeTestPlatform() {
+#ifdef _WIN32
+    return MakePlatformWithStandIns(SystemProgramStandIns{TestBinFolder() / "msiexec.exe", {}});
+#else
+    return MakePlatform();
+#endif
+}
+
 std::vector<std::string> WaitForRecord(const std::filesystem::path& record) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     std::error_code ec;

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace launcher::test {
 
@@ -10,6 +13,9 @@ namespace launcher::test {
 std::filesystem::path TestBinFolder();
 // The helper child program (tests/support/helper_child.cpp).
 std::filesystem::path HelperChildPath();
+// The platform of the tests. On Windows its MSI extraction starts the stub msiexec.exe beside the
+// test programs (a copy of the helper child), since Wine's cannot do an administrative install.
+std::unique_ptr<Platform> MakeTestPlatform();
 // Waits (up to 20 s) for the record the helper child writes when HELPER_RECORD names a file, and
 // returns its lines: the command line and the working folder.
 std::vector<std::string> WaitForRecord(const std::filesystem::path& record);
