@@ -21,6 +21,13 @@ bool JobHasActiveProcesses(HANDLE job) {
 bool StartGameProcess(const std::filesystem::path& program, const std::filesystem::path& workingFolder,
                       GameProcess& game, DWORD& errorCode) {
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job != nullptr) {
+        // A game may start a program outside the job (CREATE_BREAKAWAY_FROM_JOB), which fails in a
+        // job that does not allow it. Such a program is not waited for.
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
     // CreateProcessW may write into the command line.
     std::wstring commandLine = L"\"" + program.wstring() + L"\"";
     const std::wstring folder = workingFolder.wstring();

@@ -15,8 +15,8 @@ struct GameProcess {
     HANDLE job = nullptr;
 };
 
-// Starts program (its path in double quotes as the command line) suspended, in a job with default
-// limits, then lets it run; false with GetLastError's code when it cannot start.
+// Starts program (its path in double quotes as the command line) suspended, in a job that lets it
+// start programs outside it, then lets it run; false with GetLastError's code when it cannot start.
 bool StartGameProcess(const std::filesystem::path& program, const std::filesystem::path& workingFolder,
                       GameProcess& game, DWORD& errorCode);
 

@@ -2,6 +2,9 @@
 // ends at once and leaves a grandchild that runs two seconds.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "app/game_wait_win.h"
 #include "tests/app/played_game.h"
 #include "tests/support/temp_folder.h"
@@ -28,6 +31,24 @@ TEST(GameWaitWineTest, WaitsForTheGrandchildWakingOnlyAtThePollsPace) {
     EXPECT_EQ(dispatches, wakeUps);
     EXPECT_EQ(process.process, nullptr);
     EXPECT_EQ(process.job, nullptr);
+}
+
+// A program the game starts outside its job is allowed, and is not waited for.
+TEST(GameWaitWineTest, AGameMayStartAProgramOutsideItsJob) {
+    test::TempFolder temp;
+    const auto game = test::PlaceFakePlayedGame(temp.path(), "BreakingGame", "breakaway 3000\nexit 7\n");
+    GameProcess process;
+    DWORD error = 0;
+    ASSERT_TRUE(StartGameProcess(game, temp.path(), process, error)) << error;
+    ASSERT_NE(process.job, nullptr);
+    const DWORD code = WaitForGameProcess(process, {});
+    EXPECT_EQ(code, 7u) << "4: the start outside the job was refused";
+    EXPECT_EQ(test::RunningProcesses(L"BreakingGame.exe"), 1) << "the wait ended only with the program outside the job";
+    // Its file goes with the temporary folder once it has ended.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (test::RunningProcesses(L"BreakingGame.exe") > 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 TEST(GameWaitWineTest, AGameThatCannotStartGivesTheSystemsCode) {

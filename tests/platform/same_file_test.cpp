@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
+#include <memory>
 
 #include "platform/text.h"
 #include "tests/support/case_name.h"
@@ -114,6 +117,38 @@ TEST(SameFileDrivesTest, OneFolderThroughTwoDriveLettersIsOne) {
     EXPECT_TRUE(SameFile(folder, elsewhere)) << PathToUtf8(folder) << " and " << PathToUtf8(elsewhere);
     EXPECT_TRUE(SameFile(elsewhere / "default.xbe", folder / "default.xbe"));
     EXPECT_FALSE(SameFile(elsewhere, folder / "default.xbe"));
+}
+
+// The system's 128-bit id of an open file, changed in its upper half on the second call: what two
+// files of a ReFS volume whose lower 64 bits agree would give.
+class IdsDifferingAbove64Bits {
+public:
+    bool operator()(void* file, std::uint64_t& volume, std::array<std::uint8_t, 16>& id) {
+        FILE_ID_INFO info{};
+        if (!GetFileInformationByHandleEx(file, FileIdInfo, &info, sizeof info)) return false;
+        volume = info.VolumeSerialNumber;
+        std::copy(std::begin(info.FileId.Identifier), std::end(info.FileId.Identifier), id.begin());
+        if (++*calls == 2) id[12] ^= 1;
+        return true;
+    }
+    std::shared_ptr<int> calls = std::make_shared<int>(0);
+};
+
+TEST(SameFileIdTest, TheWholeIdDecides) {
+    TempFolder temp;
+    const auto [a, b] = FileAndItsHardLink(temp.path());
+    ASSERT_TRUE(SameFile(a, b));
+    EXPECT_FALSE(SameFileBy(a, b, IdsDifferingAbove64Bits()));
+}
+
+TEST(SameFileIdTest, TheFileIndexStandsInWhereTheIdCannotBeRead) {
+    TempFolder temp;
+    const FileIdQuery unanswered = [](void*, std::uint64_t&, std::array<std::uint8_t, 16>&) { return false; };
+    const auto [a, b] = FileAndItsHardLink(temp.path());
+    EXPECT_TRUE(SameFileBy(a, b, unanswered));
+    const auto [c, d] = TwoFilesAlike(temp.path());
+    EXPECT_FALSE(SameFileBy(c, d, unanswered));
+    EXPECT_FALSE(SameFileBy(a, c, unanswered));
 }
 #endif
 

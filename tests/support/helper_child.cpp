@@ -134,8 +134,9 @@ void EchoEnvironmentNames() {
 #endif
 }
 
-// Starts this program again with the given arguments; it inherits the output.
-void StartGrandchild(const std::vector<std::string>& arguments) {
+// Starts this program again with the given arguments; it inherits the output. With breakaway (Windows)
+// it starts outside the job this program runs in; false when the system refuses that.
+bool StartGrandchild(const std::vector<std::string>& arguments, bool breakaway = false) {
     const std::filesystem::path self = launcher::ExecutablePath();
 #ifdef _WIN32
     std::wstring line = launcher::QuoteArg(self.wstring());
@@ -143,18 +144,22 @@ void StartGrandchild(const std::vector<std::string>& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(self.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    if (!CreateProcessW(self.c_str(), line.data(), nullptr, nullptr, TRUE, breakaway ? CREATE_BREAKAWAY_FROM_JOB : 0,
+                        nullptr, nullptr, &startup, &process)) {
+        return false;
     }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 #else
+    (void)breakaway;
     std::vector<std::string> all{self.string()};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : all) argv.push_back(argument.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), environ);
+    return posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
 #endif
 }
 
@@ -255,6 +260,8 @@ void Record(int argc, char** argv) {
 //   exit N            ends with exit code N
 //   grandchild MS     starts a copy of this program that only waits MS milliseconds, and goes on
 //                     without waiting for it
+//   breakaway MS      the same outside the job this program runs in (Windows); when the system
+//                     refuses that, ends with 4 and a message on standard error
 // The end of the script ends with 0; a step it does not know, or a script it cannot read, with 2
 // and a message on standard error. Fake tools that follow a script of their own reuse this.
 int RunScript(const std::filesystem::path& script) {
@@ -286,6 +293,11 @@ int RunScript(const std::filesystem::path& script) {
             Exit(rest);
         } else if (step == "grandchild" && !rest.empty()) {
             StartGrandchild({"--sleep", rest});
+        } else if (step == "breakaway" && !rest.empty()) {
+            if (!StartGrandchild({"--sleep", rest}, true)) {
+                Write(stderr, "helper_child: the start outside the job was refused\n");
+                return 4;
+            }
         } else {
             Write(stderr, "helper_child: unknown script step: " + line + "\n");
             return 2;
