@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "platform/error_text.h"
+#include "platform/file_tree.h"
 #include "platform/move_file.h"
 #include "platform/text.h"
 
@@ -43,11 +44,12 @@ std::string WithPlatformLineEnds(const std::string& bytes) {
 #ifdef _WIN32
 using SystemCode = DWORD;
 
-// Creates or truncates file, writes all of bytes and flushes them to the disk. 0 on success.
-SystemCode WriteDurably(const fs::path& file, const std::string& bytes) {
+// Creates file (only where nothing stands when fresh is set, else over what is there), writes all of
+// bytes and flushes them to the disk. 0 on success.
+SystemCode WriteDurably(const fs::path& file, const std::string& bytes, bool fresh) {
     const HANDLE handle =
         CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                    fresh ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return GetLastError();
     SystemCode code = 0;
     size_t written = 0;
@@ -82,8 +84,9 @@ void RemoveQuietly(const fs::path& file) { DeleteFileW(file.c_str()); }
 #else
 using SystemCode = int;
 
-SystemCode WriteDurably(const fs::path& file, const std::string& bytes) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+SystemCode WriteDurably(const fs::path& file, const std::string& bytes, bool fresh) {
+    const int creation = fresh ? O_CREAT | O_EXCL | O_NOFOLLOW : O_CREAT | O_TRUNC;
+    const int fd = ::open(file.c_str(), O_WRONLY | creation | O_CLOEXEC, 0666);
     if (fd < 0) return errno;
     SystemCode code = 0;
     size_t written = 0;
@@ -136,7 +139,14 @@ SystemCode WriteThroughTemporary(const fs::path& target, const std::string& byte
                                  fs::path& failedFile) {
     const std::string text = options.platformLineEnds ? WithPlatformLineEnds(bytes) : bytes;
     const fs::path temporary = TemporaryBeside(target);
-    if (const SystemCode code = WriteDurably(temporary, text); code != 0) {
+    // What an earlier run left at the temporary name goes first, a link as a link, and the file is
+    // made afresh: never written through a link to somewhere else and then renamed into place. A
+    // real folder there stays, and the write fails.
+    if (!IsRealFolder(temporary)) {
+        std::error_code ignored;
+        RemoveTree(temporary, ignored);
+    }
+    if (const SystemCode code = WriteDurably(temporary, text, true); code != 0) {
         // No room for the new text (a full disk, say): the target stays as it was.
         RemoveQuietly(temporary);
         failedFile = temporary;
@@ -146,7 +156,7 @@ SystemCode WriteThroughTemporary(const fs::path& target, const std::string& byte
     if (refused == 0) return 0;
     RemoveQuietly(temporary);
     failedFile = target;
-    if (options.writeInPlaceWhenReplaceRefused) return WriteDurably(target, text);
+    if (options.writeInPlaceWhenReplaceRefused) return WriteDurably(target, text, false);
     return refused;
 }
 

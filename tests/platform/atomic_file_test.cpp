@@ -81,6 +81,21 @@ TEST_F(AtomicFileTest, ATemporaryFileThatCannotBeWrittenLeavesTheTargetAsItWas) 
     }
 }
 
+#ifndef _WIN32
+// A link at the temporary name that leads to a file outside: the writer neither writes through it
+// nor renames it over the target. (Under Wine a Linux link to a file looks like a plain file, and
+// deleting it deletes what it leads to.)
+TEST_F(AtomicFileTest, ALinkAtTheTemporaryNameIsNotFollowed) {
+    WriteFile(temp / "outside.txt", "outside");
+    fs::create_symlink(temp / "outside.txt", Temporary());
+    ASSERT_TRUE(Write("new bytes")) << error;
+    EXPECT_EQ(ReadFile(temp / "outside.txt"), "outside");
+    EXPECT_EQ(ReadFile(target), "new bytes");
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(target)));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Temporary())));
+}
+#endif
+
 #ifdef _WIN32
 // Another program holds the file open without letting it be deleted or renamed over, as editors and
 // virus scanners do: the system refuses the replace.
