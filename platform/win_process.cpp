@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cwctype>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/error_text.h"
 #include "platform/line_splitter.h"
@@ -52,6 +54,48 @@ public:
 
 private:
     HANDLE handle_;
+};
+
+// A copy of handle that children may inherit; null when there is none (a window program has no input).
+HANDLE InheritableCopy(HANDLE handle) {
+    HANDLE copy = nullptr;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+        return nullptr;
+    }
+    return copy;
+}
+
+// The list of the only handles a child inherits (PROC_THREAD_ATTRIBUTE_HANDLE_LIST): every other
+// inheritable handle of the launcher, the runtime's open files among them, stays out of the child.
+class InheritedHandles {
+public:
+    explicit InheritedHandles(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        buffer_.resize(size);
+        const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+        if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        initialised_ = true;
+        if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                      handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+            list_ = list;
+        }
+    }
+    ~InheritedHandles() {
+        if (initialised_) DeleteProcThreadAttributeList(reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data()));
+    }
+    InheritedHandles(const InheritedHandles&) = delete;
+    InheritedHandles& operator=(const InheritedHandles&) = delete;
+
+    // Null when the system could not make the list: the child then inherits as before.
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+private:
+    std::vector<HANDLE> handles_;  // the list points into this
+    std::vector<char> buffer_;
+    bool initialised_ = false;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
 // Ends the job when the stop flag is set; waits on the run's end with the poll's time-out, so that a
@@ -115,24 +159,32 @@ int RunProcessInJob(void* job, const std::filesystem::path& program, const std::
     Handle reader(readEnd), writer(writeEnd);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    // The child gets the pipe and the launcher's own input, and no other handle of the launcher's.
+    Handle input(InheritableCopy(GetStdHandle(STD_INPUT_HANDLE)));
+    std::vector<HANDLE> inherited{writeEnd};
+    if (input) inherited.push_back(input.get());
+    const InheritedHandles only(inherited);
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdOutput = writeEnd;
+    startup.StartupInfo.hStdError = writeEnd;
+    startup.StartupInfo.hStdInput = input.get();
+    startup.lpAttributeList = only.get();
+    const DWORD extended = only.get() != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0;
 
     std::wstring environmentBlock = EnvironmentBlock(environment);
     std::wstring line = commandLine;  // CreateProcessW may write into it
     const std::wstring folder = workingFolder.wstring();
     PROCESS_INFORMATION process{};
-    const BOOL started =
-        CreateProcessW(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                       CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environmentBlock.data(),
-                       folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    const BOOL started = CreateProcessW(
+        program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr, TRUE,
+        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW | extended, environmentBlock.data(),
+        folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &process);
     const DWORD startError = GetLastError();
     // Only the child holds the write end now, so the pipe ends when the child and its children do.
     writer.Close();
+    input.Close();
     if (!started) {
         if (onLine) onLine(Win32ErrorText("cannot start " + ToUtf8(commandLine), startError));
         return -1;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -142,6 +144,23 @@ TEST_F(ProcessTest, AnOverrideReplacesTheVariableInAnyCaseAndTheBlockIsSorted) {
     ASSERT_NE(ab, lines.end());
     EXPECT_LT(a_b, ab);
     EXPECT_LT(ab, casePosition);
+}
+
+// An inheritable handle of the launcher's (the runtime's launcher.log, say) stays out of the child,
+// which gets its output pipe all the same.
+TEST_F(ProcessTest, AChildGetsOnlyItsOwnPipe) {
+    test::TempFolder temp;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const HANDLE file = CreateFileW((temp / "launcher.log").c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    char value[32];
+    std::snprintf(value, sizeof value, "%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(file)));
+    EXPECT_EQ(Run({"--handle", value, "--out", "still heard\\n"}), 0);
+    CloseHandle(file);
+    ASSERT_THAT(lines, ElementsAre(testing::StartsWith(std::string("handle ") + value + " names "), "still heard"));
+    EXPECT_THAT(lines[0], testing::Not(testing::HasSubstr("launcher.log")));
 }
 
 // A job the program cannot join (here a handle that is no job; on Windows also a job that does not

@@ -22,6 +22,8 @@
 //   --exit N              ends at once with exit code N (decimal, or hexadecimal after 0x)
 //   --raise N             (not Windows) ends itself with signal N
 //   --trust-certificate F (Windows) adds the certificate file F to the machine's trusted roots
+//   --handle H            (Windows) writes "handle H names PATH" when H (hexadecimal) is a handle of
+//                         this program to a file, else "handle H names no file"
 //   --window CLASS ACTION (Windows) waits up to 20 s for a top-level window of class CLASS, then
 //                         wait: until it is visible; minimize, restore: asks it to (WM_SYSCOMMAND)
 //                         and waits until it is; close: posts WM_CLOSE, waits for the window's
@@ -29,6 +31,7 @@
 //                         does not come, or does not do as asked, ends it with 3
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -649,6 +652,17 @@ int Main(int argc, char** argv, const std::vector<std::string>& args) {
             raise(std::atoi(args[++i].c_str()));
 #endif
 #ifdef _WIN32
+        } else if (step == "--handle" && hasValue) {
+            const std::string& value = args[++i];
+            const HANDLE handle =
+                reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::strtoull(value.c_str(), nullptr, 16)));
+            wchar_t name[MAX_PATH];
+            const DWORD length = GetFinalPathNameByHandleW(handle, name, MAX_PATH, FILE_NAME_NORMALIZED);
+            Write(stdout,
+                  "handle " + value +
+                      (length > 0 && length < MAX_PATH ? " names " + launcher::ToUtf8(std::wstring(name, length))
+                                                       : std::string(" names no file")) +
+                      "\n");
         } else if (step == "--trust-certificate" && hasValue) {
             return TrustCertificate(args[++i]);
         } else if (step == "--window" && i + 2 < args.size()) {
