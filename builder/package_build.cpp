@@ -6,6 +6,7 @@
 #include "builder/package_pipeline.h"
 #include "game/identify.h"
 #include "platform/atomic_file.h"
+#include "platform/error_text.h"
 #include "platform/file_tree.h"
 #include "platform/text.h"
 
@@ -73,7 +74,11 @@ bool Builder::BuildPackage(std::string& error) {
     const fs::path sideStamp = run.sideFolder / kStampName;
     std::string unpacked;
     if (!LoadFile(sideStamp, unpacked) || unpacked != run.stamp) {
-        RemoveTree(run.sideFolder, run.ignoredError);
+        // What is left of another package (a file held open) would be moved into the game with it.
+        std::error_code removeError;
+        if (!RemoveTree(run.sideFolder, removeError)) {
+            return Fail("Could not remove " + PathToUtf8(run.sideFolder) + ": " + ErrorCodeText(removeError));
+        }
         if (!Stage("package unpack", [this, &run] { return UnpackPackageStage(*this, run); })) {
             return Fail(cancel ? "cancelled" : run.error);
         }
