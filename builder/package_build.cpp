@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "builder/package_pipeline.h"
+#include "builder/protected_folders.h"
 #include "game/identify.h"
 #include "platform/atomic_file.h"
 #include "platform/error_text.h"
@@ -59,7 +60,7 @@ bool Builder::BuildPackage(std::string& error) {
     if (run.packageName.empty()) return Fail("No package is known for this copy of the game: choose it again.");
 
     run.downloadsFolder = baseFolder / "downloads";
-    run.sideFolder = PlayFolder() / ".next";
+    run.sideFolder = PlayFolder() / kSideFolder;
     run.packagePath = LauncherFolder(baseFolder) / Utf8Path(run.packageName);
     phase.exchange(1);
     std::error_code ec;

@@ -56,6 +56,11 @@ bool IsProtected(const std::string& lower) {
     return false;
 }
 
+bool IsSideFolder(const std::string& lower) {
+    return lower.compare(0, kSideFolder.size(), kSideFolder) == 0 &&
+           (lower.size() == kSideFolder.size() || lower[kSideFolder.size()] == '/');
+}
+
 bool IsTopLevelSettings(const std::string& lower) {
     return lower.size() >= 6 && EndsWith(lower, ".toml") && lower.find('/') == std::string::npos;
 }
@@ -67,7 +72,7 @@ std::string PackageEntryFilter(const std::string& name) {
     if (n.size() >= 2 && StartsWith(n, "./")) n.erase(0, 2);
     const std::string lower = AsciiLower(n);
     const std::string normal = Normalised(lower);
-    if (IsProtected(lower) || IsProtected(normal)) return "";
+    if (IsProtected(lower) || IsProtected(normal) || IsSideFolder(normal)) return "";
     if (n.size() >= 2 && n.find("..") != std::string::npos) return "";
     if (n.empty()) return "";
     if (n.front() == '/') return "";

@@ -11,6 +11,10 @@ namespace launcher {
 inline constexpr std::array<std::string_view, 5> kProtectedFolders = {"hdd", "assets", "logs", "screenshots",
                                                                       "captures"};
 
+// The side folder in the play folder, where a package is unpacked and prepared. It never moves, and
+// no entry of a package may stand for it.
+inline constexpr std::string_view kSideFolder = ".next";
+
 // The package build's work files, which the clean-up counts and removes.
 inline constexpr std::string_view kPackageWorkFolder = "compiler/work";
 

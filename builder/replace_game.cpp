@@ -125,7 +125,8 @@ bool ReplaceGameStage(Builder& builder, PackageRun& run) {
     bool movedAny = false;
     for (const SideEntry& entry : entries) {
         const std::string lower = AsciiLower(entry.name);
-        if (lower == kStampName || StaysBehind(lower)) continue;
+        // The side folder itself would be the target of an entry of its name.
+        if (lower == kStampName || lower == kSideFolder || StaysBehind(lower)) continue;
         if (!MoveEntry(builder, run, entry)) {
             if (!movedAny && stamped) WriteStamp(sideStamp, stamp);
             return false;

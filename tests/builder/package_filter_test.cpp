@@ -56,7 +56,12 @@ INSTANTIATE_TEST_SUITE_P(Mended, PackageEntryFilterTest,
                                          FilterCase{"doubled_separator", WithDoubledSeparators(kPackageWorkFolder) + "/x", ""},
                                          FilterCase{"twice_dot_slash_settings", "././settings.toml", ""},
                                          FilterCase{"dot_component_settings", "././/settings.toml", ""},
-                                         FilterCase{"twice_dot_slash_kept", "././bin/game.dll", "./bin/game.dll"}),
+                                         FilterCase{"twice_dot_slash_kept", "././bin/game.dll", "./bin/game.dll"},
+                                         FilterCase{"side_folder", ".next/x", ""},
+                                         FilterCase{"side_folder_upper", "./.NEXT/bin/game.dll", ""},
+                                         FilterCase{"side_folder_doubled", "././/.next//x", ""},
+                                         FilterCase{"side_folder_entry", ".next/", ""},
+                                         FilterCase{"file_named_like_the_side_folder", ".next", ""}),
                          test::CaseName());
 
 // Every protected folder in three cases, behind up to three "./", in every spelling that reaches
@@ -101,7 +106,9 @@ INSTANTIATE_TEST_SUITE_P(Decoys, PackageEntryFilterTest,
                                          FilterCase{"longer_name", "hddx/y", "hddx/y"},
                                          FilterCase{"nested_settings", "docs/settings.toml", "docs/settings.toml"},
                                          FilterCase{"bare_extension", ".toml", ".toml"},
-                                         FilterCase{"build_cache", "compiler/cache.bin", "compiler/cache.bin"}),
+                                         FilterCase{"build_cache", "compiler/cache.bin", "compiler/cache.bin"},
+                                         FilterCase{"longer_than_the_side_folder", ".nextx/y", ".nextx/y"},
+                                         FilterCase{"side_folder_below_the_top", "bin/.next/x", "bin/.next/x"}),
                          test::CaseName());
 
 }  // namespace

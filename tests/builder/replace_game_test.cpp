@@ -200,7 +200,9 @@ INSTANTIATE_TEST_SUITE_P(Names, ReplaceProtectedTest,
                                          ProtectedCase{"Captures_file", "Captures"},
                                          ProtectedCase{"captures_folder", "captures/new.mp4"},
                                          ProtectedCase{"logs_folder", "logs/new.log"},
-                                         ProtectedCase{"settings_at_the_top", "settings.toml"}),
+                                         ProtectedCase{"settings_at_the_top", "settings.toml"},
+                                         ProtectedCase{"side_folder", ".next/x"},
+                                         ProtectedCase{"side_folder_upper", ".NEXT/x"}),
                          test::CaseName());
 
 // The port's build folder is no folder of the user's: a new one replaces the installed one.
