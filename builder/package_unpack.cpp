@@ -65,9 +65,8 @@ bool IsTopLevelSettings(const std::string& lower) {
     return lower.size() >= 6 && EndsWith(lower, ".toml") && lower.find('/') == std::string::npos;
 }
 
-}  // namespace
-
-std::string PackageEntryFilter(const std::string& name) {
+// The filter by the name alone.
+std::string KeptName(const std::string& name) {
     std::string n = name;
     if (n.size() >= 2 && StartsWith(n, "./")) n.erase(0, 2);
     const std::string lower = AsciiLower(n);
@@ -83,6 +82,20 @@ std::string PackageEntryFilter(const std::string& name) {
     return n;
 }
 
+}  // namespace
+
+std::string PackageEntryFilter::operator()(const std::string& name) {
+    std::string kept = KeptName(name);
+    if (kept.empty()) return kept;
+    const std::string normal = Normalised(kept);
+    const std::string top = normal.substr(0, normal.find('/'));
+    // A first piece of a protected name as spelt has had its rules above.
+    if (IsProtectedTopLevelName(top)) return kept;
+    const auto [known, added] = protectedTops_.try_emplace(top, false);
+    if (added) known->second = IsProtectedTopLevelEntry(playFolder_, top);
+    return known->second ? std::string() : kept;
+}
+
 void PackageUnpackProgress(Builder& builder, std::uint64_t done, std::uint64_t total) {
     const double fraction = total != 0 ? static_cast<double>(done) / static_cast<double>(total) : -1.0;
     builder.Report(kUnpackTitle, "", fraction);
@@ -92,7 +105,7 @@ bool UnpackPackageStage(Builder& builder, PackageRun& run) {
     builder.Report(kUnpackTitle, "", 0.0);
     fs::create_directories(run.sideFolder, run.ignoredError);
     return ExtractZip(
-        run.packagePath, run.sideFolder, PackageEntryFilter,
+        run.packagePath, run.sideFolder, PackageEntryFilter(builder.PlayFolder()),
         [&builder](std::uint64_t done, std::uint64_t total) { PackageUnpackProgress(builder, done, total); },
         &builder.cancel, run.error);
 }
