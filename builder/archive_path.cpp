@@ -1,5 +1,6 @@
 #include "builder/archive_path.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,11 @@ bool IsDeviceName(std::string_view component) {
 bool IsSafeRelativePath(const std::string& name) {
     if (name.empty() || IsSeparator(name.front())) return false;
     if (name.find(':') != std::string::npos) return false;
+    // The system ends a name at a NUL and writes none of the other control bytes as given.
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+        return false;
+    }
+    bool namesSomething = false;
     for (std::string_view component : Components(name)) {
         if (component == "..") return false;
         // Win32 drops trailing dots and blanks, so "hdd./x" would be written to hdd/x.
@@ -52,8 +58,26 @@ bool IsSafeRelativePath(const std::string& name) {
             return false;
         }
         if (!component.empty() && IsDeviceName(component)) return false;
+        if (!component.empty() && component != ".") namesSomething = true;
     }
-    return true;
+    // Only "." and empty pieces: the destination itself.
+    return namesSomething;
+}
+
+std::string EscapedEntryName(const std::string& name) {
+    std::string escaped;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            escaped += "\\x";
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 0xF];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
 }
 
 fs::path JoinPath(const fs::path& destination, const std::string& name) {

@@ -8,10 +8,14 @@
 namespace launcher {
 
 // False for a name that could land outside the destination or that Windows would not write as
-// named: empty, rooted, holding ':', a ".." component, a component (other than ".") ending in '.'
-// or ' ', or a component that Windows takes for a device (CON, NUL, COM1, "nul.txt", ...). '/' and
-// '\' both separate components; "." and empty components are allowed.
+// named: empty, rooted, holding ':' or a byte below 0x20, a ".." component, a component (other
+// than ".") ending in '.' or ' ', a component that Windows takes for a device (CON, NUL, COM1,
+// "nul.txt", ...), or no component but "." and empty ones. '/' and '\' both separate components;
+// "." and empty components are allowed beside others.
 bool IsSafeRelativePath(const std::string& name);
+
+// An entry name for a message: each byte below 0x20 written as "\x" and two hexadecimal digits.
+std::string EscapedEntryName(const std::string& name);
 
 // The destination joined with a UTF-8 name, '/' and '\' both separators on every platform.
 // Throws std::system_error when the name is not valid UTF-8.

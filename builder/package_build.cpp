@@ -4,8 +4,10 @@
 #include <limits>
 
 #include "builder/package_pipeline.h"
+#include "builder/protected_folders.h"
 #include "game/identify.h"
 #include "platform/atomic_file.h"
+#include "platform/error_text.h"
 #include "platform/file_tree.h"
 #include "platform/text.h"
 
@@ -58,7 +60,7 @@ bool Builder::BuildPackage(std::string& error) {
     if (run.packageName.empty()) return Fail("No package is known for this copy of the game: choose it again.");
 
     run.downloadsFolder = baseFolder / "downloads";
-    run.sideFolder = PlayFolder() / ".next";
+    run.sideFolder = PlayFolder() / kSideFolder;
     run.packagePath = LauncherFolder(baseFolder) / Utf8Path(run.packageName);
     phase.exchange(1);
     std::error_code ec;
@@ -73,7 +75,11 @@ bool Builder::BuildPackage(std::string& error) {
     const fs::path sideStamp = run.sideFolder / kStampName;
     std::string unpacked;
     if (!LoadFile(sideStamp, unpacked) || unpacked != run.stamp) {
-        RemoveTree(run.sideFolder, run.ignoredError);
+        // What is left of another package (a file held open) would be moved into the game with it.
+        std::error_code removeError;
+        if (!RemoveTree(run.sideFolder, removeError)) {
+            return Fail("Could not remove " + PathToUtf8(run.sideFolder) + ": " + ErrorCodeText(removeError));
+        }
         if (!Stage("package unpack", [this, &run] { return UnpackPackageStage(*this, run); })) {
             return Fail(cancel ? "cancelled" : run.error);
         }

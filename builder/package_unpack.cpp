@@ -56,18 +56,22 @@ bool IsProtected(const std::string& lower) {
     return false;
 }
 
+bool IsSideFolder(const std::string& lower) {
+    return lower.compare(0, kSideFolder.size(), kSideFolder) == 0 &&
+           (lower.size() == kSideFolder.size() || lower[kSideFolder.size()] == '/');
+}
+
 bool IsTopLevelSettings(const std::string& lower) {
     return lower.size() >= 6 && EndsWith(lower, ".toml") && lower.find('/') == std::string::npos;
 }
 
-}  // namespace
-
-std::string PackageEntryFilter(const std::string& name) {
+// The filter by the name alone.
+std::string KeptName(const std::string& name) {
     std::string n = name;
     if (n.size() >= 2 && StartsWith(n, "./")) n.erase(0, 2);
     const std::string lower = AsciiLower(n);
     const std::string normal = Normalised(lower);
-    if (IsProtected(lower) || IsProtected(normal)) return "";
+    if (IsProtected(lower) || IsProtected(normal) || IsSideFolder(normal)) return "";
     if (n.size() >= 2 && n.find("..") != std::string::npos) return "";
     if (n.empty()) return "";
     if (n.front() == '/') return "";
@@ -76,6 +80,20 @@ std::string PackageEntryFilter(const std::string& name) {
     // Names that Windows would write elsewhere ("hdd./x" lands in hdd) or not at all ("nul").
     if (!IsSafeRelativePath(n)) return "";
     return n;
+}
+
+}  // namespace
+
+std::string PackageEntryFilter::operator()(const std::string& name) {
+    std::string kept = KeptName(name);
+    if (kept.empty()) return kept;
+    const std::string normal = Normalised(kept);
+    const std::string top = normal.substr(0, normal.find('/'));
+    // A first piece of a protected name as spelt has had its rules above.
+    if (IsProtectedTopLevelName(top)) return kept;
+    const auto [known, added] = protectedTops_.try_emplace(top, false);
+    if (added) known->second = IsProtectedTopLevelEntry(playFolder_, top);
+    return known->second ? std::string() : kept;
 }
 
 void PackageUnpackProgress(Builder& builder, std::uint64_t done, std::uint64_t total) {
@@ -87,7 +105,7 @@ bool UnpackPackageStage(Builder& builder, PackageRun& run) {
     builder.Report(kUnpackTitle, "", 0.0);
     fs::create_directories(run.sideFolder, run.ignoredError);
     return ExtractZip(
-        run.packagePath, run.sideFolder, PackageEntryFilter,
+        run.packagePath, run.sideFolder, PackageEntryFilter(builder.PlayFolder()),
         [&builder](std::uint64_t done, std::uint64_t total) { PackageUnpackProgress(builder, done, total); },
         &builder.cancel, run.error);
 }

@@ -2,6 +2,7 @@
 //   progress KIND FILES_DONE FILES_TOTAL BYTES_DONE BYTES_TOTAL   (KIND is not used)
 //   failed REASON                                                  (the last one is the reason)
 //   [...] lines, kept in the log only when they hold "Game code:"; every other line is logged.
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -18,6 +19,18 @@ std::int64_t SteadyNanoseconds() {
 }
 
 std::string BuildTitle(const Builder& builder) { return "Building " + builder.game.title + " for this PC"; }
+
+// The reason becomes the error text the window shows: its first kMaxReason bytes, never cut inside
+// a UTF-8 sequence.
+constexpr std::size_t kMaxReason = 500;
+
+std::string Reason(const std::string& line, std::size_t from) {
+    std::size_t end = std::min(line.size(), from + kMaxReason);
+    if (end < line.size()) {
+        while (end > from && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) --end;
+    }
+    return line.substr(from, end - from);
+}
 
 bool StartsWith(const std::string& text, const char* prefix, size_t length) {
     return text.size() >= length && text.compare(0, length, prefix) == 0;
@@ -65,7 +78,7 @@ void PrepareCodeOutputLine(Builder& builder, PackageRun& run, const std::string&
         return;
     }
     if (line.empty() || line[0] != '[' || line.find("Game code:") != std::string::npos) builder.Log("game: " + line);
-    if (StartsWith(line, "failed ", 7)) run.failureReason = line.substr(7);
+    if (StartsWith(line, "failed ", 7)) run.failureReason = Reason(line, 7);
 }
 
 bool PrepareCodeStage(Builder& builder, PackageRun& run) {

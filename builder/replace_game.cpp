@@ -1,7 +1,6 @@
 // The "replace the game" stage: the prepared version moves from play/.next into play, one entry of
 // the top level at a time. On Windows a file of the running game, or one an antivirus is reading,
 // cannot be replaced for a while, so each entry is tried again once a second.
-#include <string_view>
 #include <vector>
 
 #include "builder/package_pipeline.h"
@@ -36,16 +35,6 @@ bool ListSideFolder(const fs::path& side, std::vector<SideEntry>& entries, std::
         entries.push_back(SideEntry{path, PathToUtf8(path.filename()), folder});
     }
     return !ec;
-}
-
-// What stays in the side folder: the user's own folders under any spelling and of any type (a file
-// named hdd would otherwise stand against the user's folder for two minutes) and the settings files
-// at the top.
-bool StaysBehind(const std::string& lower) {
-    for (const std::string_view name : kProtectedFolders) {
-        if (lower == name) return true;
-    }
-    return lower.size() >= 6 && lower.ends_with(".toml");
 }
 
 void CallHook(Builder& builder, const char* point, const std::string& name) {
@@ -126,7 +115,10 @@ bool ReplaceGameStage(Builder& builder, PackageRun& run) {
     bool movedAny = false;
     for (const SideEntry& entry : entries) {
         const std::string lower = AsciiLower(entry.name);
-        if (lower == kStampName || StaysBehind(lower)) continue;
+        // What stays in the side folder: the user's own folders and settings files under any name
+        // that reaches them, and of any type (a file named hdd would otherwise stand against the
+        // user's folder for two minutes), and the side folder itself.
+        if (lower == kStampName || IsProtectedTopLevelEntry(builder.PlayFolder(), entry.name)) continue;
         if (!MoveEntry(builder, run, entry)) {
             if (!movedAny && stamped) WriteStamp(sideStamp, stamp);
             return false;

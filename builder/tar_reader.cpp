@@ -229,7 +229,7 @@ bool TakeHeader(TarState& state, std::string& error) {
         if (IsRegular(state.type)) {
             if (!state.mapped.empty()) {
                 if (!IsSafeRelativePath(state.mapped)) {
-                    error = "unsafe path in the archive: " + name;
+                    error = "unsafe path in the archive: " + EscapedEntryName(name);
                     return false;
                 }
                 if (!OpenFile(state, name, error)) return false;

@@ -6,7 +6,7 @@ void LineSplitter::Feed(const char* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         if (bytes[i] == '\r' || bytes[i] == '\n') {
             Emit();
-        } else {
+        } else if (line_.size() < kMaxLine) {
             line_ += bytes[i];
         }
     }

@@ -23,11 +23,30 @@ struct SafetyCase {
 std::vector<SafetyCase> SafetyCases() {
     std::vector<SafetyCase> cases;
     for (const test::ArchiveName& unsafe : test::kUnsafeNames) cases.push_back({unsafe.name, unsafe.entry, false});
+    // Names the system would cut at a NUL or not write as given, and names of the destination itself.
+    const std::vector<std::pair<const char*, std::string>> unsafe = {
+        {"nul_byte_last", std::string("nul\0", 4)},
+        {"nul_byte_after_a_dot", std::string("dots.\0", 6)},
+        {"nul_byte_inside", std::string("written.txt\0.hidden", 19)},
+        {"nul_byte_in_a_folder", std::string("bin\0x/game.dll", 14)},
+        {"line_feed", "a\nb"},
+        {"carriage_return", "a\r"},
+        {"tab", "a\tb"},
+        {"escape", "\x1b[0m.txt"},
+        {"unit_separator", "x\x1f"},
+        {"dot", "."},
+        {"dot_slash", "./"},
+        {"dots_and_separators", ".//./"},
+        {"dot_backslash_dot", ".\\."},
+    };
+    for (const auto& [name, entry] : unsafe) cases.push_back({name, entry, false});
     const std::vector<std::pair<const char*, const char*>> safe = {
         {"dot_first", "./x"},
         {"doubled_separator", "a//x"},
         {"trailing_separator", "a/"},
-        {"dot", "."},
+        {"dot_then_a_name", "././x"},
+        {"blank_inside", "a b.txt"},
+        {"delete_and_high_bytes", "a\x7f\xc3\xa9"},
         {"dots_in_a_name", "..x"},
         {"dot_name", ".toml"},
         {"port_ten", "com10"},

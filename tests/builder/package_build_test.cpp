@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
@@ -16,6 +17,7 @@
 #include "tests/support/code_host.h"
 #include "tests/support/digests.h"
 #include "tests/support/fake_http.h"
+#include "tests/support/immutable_file.h"
 #include "tests/support/regex_matcher.h"
 #include "tests/support/temp_folder.h"
 
@@ -203,6 +205,38 @@ TEST_F(PackageBuildTest, AnotherPackagesSideFolderIsClearedBeforeTheUnpack) {
     MakeBuilder(&host.http());
     ASSERT_TRUE(Build()) << error;
     test::ExpectNewVersion(play, ExeSuffix(), test::StampOfPackageBesideTheLauncher(package), false);
+}
+
+// A side folder that cannot be emptied (a file of another package held open) would bring what is
+// left of it into the game: the build stops before the unpack.
+TEST_F(PackageBuildTest, ASideFolderThatCannotBeEmptiedStopsTheBuildBeforeTheUnpack) {
+    test::PlacePackageBesideTheLauncher(temp.path());
+    test::PlaceUserFiles(play);
+    test::PlaceOlderVersion(play, ExeSuffix());
+    const std::map<std::string, std::string> before = test::PlayTree(play);
+    test::WriteFile(next / "package.stamp", "another package");
+    test::WriteFile(next / "left.bin", "from another package");
+    MakeBuilder(&host.http());
+    {
+#ifdef _WIN32
+        // An open file cannot be deleted on Windows.
+        std::ifstream held(next / "left.bin");
+        ASSERT_TRUE(held.is_open());
+#else
+        const test::ImmutableFile held(*platform, next / "left.bin");
+        if (!held.made()) GTEST_SKIP() << "the file system refuses chattr +i here";
+#endif
+        EXPECT_FALSE(Build());
+    }
+    const std::string head = "Could not remove " + PathToUtf8(next) + ": ";
+    EXPECT_THAT(error, StartsWith(head));
+    EXPECT_GT(error.size(), head.size());
+    EXPECT_THAT(StageLines(), IsEmpty());
+    EXPECT_TRUE(Logged("build stopped: " + error));
+    EXPECT_EQ(builder->phase, 0);
+    EXPECT_EQ(test::PlayTree(play), before);
+    EXPECT_EQ(test::ReadFile(next / "left.bin"), "from another package");
+    EXPECT_FALSE(fs::exists(next / "fakeport.txt"));
 }
 
 // What the port leaves in the side folder under a name of the user's stays out of the game, and

@@ -8,7 +8,13 @@
 
 #include "builder/package_unpack.h"
 #include "builder/protected_folders.h"
+#include "platform/text.h"
 #include "tests/support/case_name.h"
+#include "tests/support/temp_folder.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace launcher {
 namespace {
@@ -21,7 +27,12 @@ struct FilterCase {
 
 class PackageEntryFilterTest : public testing::TestWithParam<FilterCase> {};
 
-TEST_P(PackageEntryFilterTest, Maps) { EXPECT_EQ(PackageEntryFilter(GetParam().entry), GetParam().kept); }
+// Against an empty play folder: the names alone decide.
+TEST_P(PackageEntryFilterTest, Maps) {
+    const test::TempFolder play;
+    PackageEntryFilter filter(play.path());
+    EXPECT_EQ(filter(GetParam().entry), GetParam().kept);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PackageEntryFilterTest,
@@ -56,7 +67,12 @@ INSTANTIATE_TEST_SUITE_P(Mended, PackageEntryFilterTest,
                                          FilterCase{"doubled_separator", WithDoubledSeparators(kPackageWorkFolder) + "/x", ""},
                                          FilterCase{"twice_dot_slash_settings", "././settings.toml", ""},
                                          FilterCase{"dot_component_settings", "././/settings.toml", ""},
-                                         FilterCase{"twice_dot_slash_kept", "././bin/game.dll", "./bin/game.dll"}),
+                                         FilterCase{"twice_dot_slash_kept", "././bin/game.dll", "./bin/game.dll"},
+                                         FilterCase{"side_folder", ".next/x", ""},
+                                         FilterCase{"side_folder_upper", "./.NEXT/bin/game.dll", ""},
+                                         FilterCase{"side_folder_doubled", "././/.next//x", ""},
+                                         FilterCase{"side_folder_entry", ".next/", ""},
+                                         FilterCase{"file_named_like_the_side_folder", ".next", ""}),
                          test::CaseName());
 
 // Every protected folder in three cases, behind up to three "./", in every spelling that reaches
@@ -101,8 +117,69 @@ INSTANTIATE_TEST_SUITE_P(Decoys, PackageEntryFilterTest,
                                          FilterCase{"longer_name", "hddx/y", "hddx/y"},
                                          FilterCase{"nested_settings", "docs/settings.toml", "docs/settings.toml"},
                                          FilterCase{"bare_extension", ".toml", ".toml"},
-                                         FilterCase{"build_cache", "compiler/cache.bin", "compiler/cache.bin"}),
+                                         FilterCase{"build_cache", "compiler/cache.bin", "compiler/cache.bin"},
+                                         FilterCase{"longer_than_the_side_folder", ".nextx/y", ".nextx/y"},
+                                         FilterCase{"side_folder_below_the_top", "bin/.next/x", "bin/.next/x"}),
                          test::CaseName());
+
+struct TopLevelCase {
+    const char* name;
+    const char* entry;
+    bool protectedName;
+};
+
+class ProtectedTopLevelNameTest : public testing::TestWithParam<TopLevelCase> {};
+
+TEST_P(ProtectedTopLevelNameTest, Decides) {
+    EXPECT_EQ(IsProtectedTopLevelName(GetParam().entry), GetParam().protectedName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ProtectedTopLevelNameTest,
+    testing::Values(TopLevelCase{"hard_disk", "hdd", true}, TopLevelCase{"hard_disk_upper", "HDD", true},
+                    TopLevelCase{"disc", "Assets", true}, TopLevelCase{"logs", "logs", true},
+                    TopLevelCase{"screenshots", "screenshots", true}, TopLevelCase{"captures", "CAPTURES", true},
+                    TopLevelCase{"side_folder", ".next", true}, TopLevelCase{"side_folder_upper", ".NEXT", true},
+                    TopLevelCase{"settings", "settings.toml", true}, TopLevelCase{"settings_upper", "Game.TOML", true},
+                    TopLevelCase{"shortest_settings", "x.toml", true}, TopLevelCase{"bare_extension", ".toml", false},
+                    TopLevelCase{"longer_name", "hddx", false},
+                    TopLevelCase{"screenshots_and_more", "screenshots2", false},
+                    TopLevelCase{"build_folder", "compiler", false}, TopLevelCase{"stamp", "package.stamp", false},
+                    TopLevelCase{"library", "Velmora2.dll", false}, TopLevelCase{"short_name_form", "SCREEN~1", false}),
+    test::CaseName());
+
+#ifdef _WIN32
+// The short name the file system gives path (NTFS: SCREEN~1; Wine: SCRE~0VF and the like).
+std::string ShortNameOf(const std::filesystem::path& path) {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+    EXPECT_GT(length, 0u) << PathToUtf8(path);
+    EXPECT_LT(length, static_cast<DWORD>(MAX_PATH));
+    return PathToUtf8(std::filesystem::path(std::wstring(buffer, length)).filename());
+}
+
+// Entries named by the short name of one of the user's folders or settings files in the play
+// folder are skipped; the short name of a folder of the game's own is unpacked.
+TEST(PackageEntryFilterShortNameTest, ShortNamesOfTheUsersEntriesAreSkipped) {
+    const test::TempFolder play;
+    test::WriteFile(play / "screenshots" / "shot.png", "the user's screenshot");
+    test::WriteFile(play / "settings.toml", "the user's settings");
+    test::WriteFile(play / "gamedatafolder" / "x.bin", "the game's own");
+    const std::string screenshots = ShortNameOf(play / "screenshots");
+    const std::string settings = ShortNameOf(play / "settings.toml");
+    const std::string data = ShortNameOf(play / "gamedatafolder");
+    ASSERT_FALSE(AsciiEqualIgnoringCase(screenshots, "screenshots")) << "no short names on this volume";
+    ASSERT_FALSE(AsciiEqualIgnoringCase(settings, "settings.toml"));
+    ASSERT_FALSE(AsciiEqualIgnoringCase(data, "gamedatafolder"));
+
+    PackageEntryFilter filter(play.path());
+    EXPECT_EQ(filter(screenshots + "/x.png"), "") << screenshots;
+    EXPECT_EQ(filter("./" + screenshots + "/y.png"), "") << screenshots;
+    EXPECT_EQ(filter(settings), "") << settings;
+    EXPECT_EQ(filter(data + "/x.bin"), data + "/x.bin");
+    EXPECT_EQ(filter("bin/" + screenshots), "bin/" + screenshots);
+}
+#endif
 
 }  // namespace
 }  // namespace launcher

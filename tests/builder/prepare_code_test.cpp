@@ -168,6 +168,30 @@ TEST_F(PrepareCodeTest, TheLastFailedLineIsTheReason) {
     EXPECT_EQ(run.failureReason, "the second reason");
 }
 
+// The reason becomes the error text on the window: its first 500 bytes, whole characters only.
+struct ReasonCase {
+    const char* name;
+    std::string line;
+    std::string reason;
+};
+
+class PrepareCodeReasonTest : public PrepareCodeTest, public testing::WithParamInterface<ReasonCase> {};
+
+TEST_P(PrepareCodeReasonTest, IsCut) {
+    PrepareCodeOutputLine(*builder, run, GetParam().line);
+    EXPECT_EQ(run.failureReason, GetParam().reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, PrepareCodeReasonTest,
+    testing::Values(ReasonCase{"two_megabytes", "failed " + std::string(2 << 20, 'r'), std::string(500, 'r')},
+                    ReasonCase{"exactly_500_bytes", "failed " + std::string(500, 's'), std::string(500, 's')},
+                    ReasonCase{"a_character_across_the_cut", "failed " + std::string(499, 't') + "\xC3\xA9 and more",
+                               std::string(499, 't')},
+                    ReasonCase{"a_character_before_the_cut", "failed " + std::string(498, 'u') + "\xC3\xA9 and more",
+                               std::string(498, 'u') + "\xC3\xA9"}),
+    test::CaseName());
+
 TEST_F(PrepareCodeTest, ThePortRunsOnceInTheSideFolderWithOneArgument) {
     const fs::path port = PlaceFakePort(
         "out progress 1 0 2 0 100\n"

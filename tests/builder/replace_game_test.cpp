@@ -200,8 +200,45 @@ INSTANTIATE_TEST_SUITE_P(Names, ReplaceProtectedTest,
                                          ProtectedCase{"Captures_file", "Captures"},
                                          ProtectedCase{"captures_folder", "captures/new.mp4"},
                                          ProtectedCase{"logs_folder", "logs/new.log"},
-                                         ProtectedCase{"settings_at_the_top", "settings.toml"}),
+                                         ProtectedCase{"settings_at_the_top", "settings.toml"},
+                                         ProtectedCase{"side_folder", ".next/x"},
+                                         ProtectedCase{"side_folder_upper", ".NEXT/x"}),
                          test::CaseName());
+
+#ifdef _WIN32
+std::string ShortNameOf(const fs::path& path) {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+    EXPECT_GT(length, 0u) << PathToUtf8(path);
+    EXPECT_LT(length, static_cast<DWORD>(MAX_PATH));
+    return PathToUtf8(fs::path(std::wstring(buffer, length)).filename());
+}
+
+// Side-folder entries named by the short names of the user's screenshots folder and settings file:
+// the target would open the user's own, so they stay where they are.
+TEST_F(ReplaceGameTest, ShortNamesOfTheUsersEntriesStayInTheSideFolder) {
+    test::WriteFile(play / "screenshots" / "shot.png", "the user's screenshot");
+    test::WriteFile(play / "settings.toml", "the user's settings");
+    const std::string screenshots = ShortNameOf(play / "screenshots");
+    const std::string settings = ShortNameOf(play / "settings.toml");
+    ASSERT_FALSE(AsciiEqualIgnoringCase(screenshots, "screenshots")) << "no short names on this volume";
+    ASSERT_FALSE(AsciiEqualIgnoringCase(settings, "settings.toml"));
+    test::WriteFile(next / Utf8Path(screenshots) / "x.png", "from the package");
+    test::WriteFile(next / Utf8Path(settings), "from the package");
+    test::WriteFile(next / "file.bin", "the new file");
+
+    ASSERT_TRUE(Replace()) << run.error;
+    const std::map<std::string, std::string> expected = {{"file.bin", "the new file"},
+                                                         {"package.stamp", kStamp},
+                                                         {"screenshots/", ""},
+                                                         {"screenshots/shot.png", "the user's screenshot"},
+                                                         {"settings.toml", "the user's settings"}};
+    EXPECT_EQ(test::PlayTree(play), expected);
+    EXPECT_EQ(test::ReadFile(next / Utf8Path(screenshots) / "x.png"), "from the package");
+    EXPECT_EQ(test::ReadFile(next / Utf8Path(settings)), "from the package");
+    EXPECT_THAT(ReplaceLines(), IsEmpty());
+}
+#endif
 
 // The port's build folder is no folder of the user's: a new one replaces the installed one.
 TEST_F(ReplaceGameTest, TheCompilerFolderMoves) {

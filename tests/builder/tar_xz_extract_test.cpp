@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -495,18 +496,31 @@ INSTANTIATE_TEST_SUITE_P(
 struct UnsafeCase {
     std::string name;
     std::string entry;
-    char way;  // '0' plain, 'L' long name, 'x' pax path
+    char way;           // '0' plain, 'L' long name, 'x' pax path
+    std::string shown;  // the entry as the message shows it
 };
 
 std::vector<UnsafeCase> UnsafeCases() {
     const std::vector<std::pair<std::string, std::string>> names = {
-        {"parent", "../x"}, {"parent_inside", "a/../x"}, {"rooted", "/x"}, {"rooted_backslash", "\\x"}, {"drive", "C:x"}};
+        {"parent", "../x"}, {"parent_inside", "a/../x"}, {"rooted", "/x"}, {"rooted_backslash", "\\x"}, {"drive", "C:x"},
+        {"dot", "."}, {"dots_and_separators", ".//./"}};
     std::vector<UnsafeCase> cases;
     for (const auto& [name, entry] : names) {
-        cases.push_back({"plain_" + name, entry, '0'});
-        cases.push_back({"long_name_" + name, entry, 'L'});
-        cases.push_back({"pax_path_" + name, entry, 'x'});
+        cases.push_back({"plain_" + name, entry, '0', entry});
+        cases.push_back({"long_name_" + name, entry, 'L', entry});
+        cases.push_back({"pax_path_" + name, entry, 'x', entry});
     }
+    // Control bytes, shown escaped; only a pax path can hold a NUL.
+    const std::vector<std::tuple<std::string, std::string, std::string>> control = {
+        {"line_feed", "a\nb.txt", "a\\x0ab.txt"}, {"escape", "\x1b[31mred", "\\x1b[31mred"}};
+    for (const auto& [name, entry, shown] : control) {
+        cases.push_back({"plain_" + name, entry, '0', shown});
+        cases.push_back({"long_name_" + name, entry, 'L', shown});
+        cases.push_back({"pax_path_" + name, entry, 'x', shown});
+    }
+    cases.push_back({"pax_path_nul_device", std::string("nul\0", 4), 'x', "nul\\x00"});
+    cases.push_back({"pax_path_trailing_dot", std::string("dots.\0", 6), 'x', "dots.\\x00"});
+    cases.push_back({"pax_path_hidden_after_nul", std::string("written.txt\0.hidden", 19), 'x', "written.txt\\x00.hidden"});
     return cases;
 }
 
@@ -520,7 +534,7 @@ TEST_P(ExtractTarXzUnsafeNameTest, StopsTheExtractionNamingTheEntry) {
     if (row.way == 'x') tar.Pax({{"path", row.entry}});
     tar.File(row.way == '0' ? row.entry : "harmless", "bad").File("z.txt", "z").End();
     EXPECT_FALSE(ExtractBytes(Tar(tar)));
-    EXPECT_EQ(error, "unsafe path in the archive: " + row.entry);
+    EXPECT_EQ(error, "unsafe path in the archive: " + row.shown);
     EXPECT_EQ(FilesOf(out), (Files{{"ok.txt", "ok"}}));
     EXPECT_THAT(NamesIn(temp.path()), ElementsAre("archive.tar.xz", "out"));
 }

@@ -32,7 +32,12 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"no_final_line_end", {"first\nlast"}, {"first", "last"}},
         SplitCase{"a_line_over_several_reads", {"pro", "gress 1", "0\r", "\n[2/9] x"}, {"progress 10", "[2/9] x"}},
         SplitCase{"bytes_pass_unchanged", {std::string("\xE9t\xC3\xA9\0x\n", 7)}, {std::string("\xE9t\xC3\xA9\0x", 6)}},
-        SplitCase{"nothing", {}, {}}, SplitCase{"only_line_ends", {"\r\n\n\r"}, {}}),
+        SplitCase{"nothing", {}, {}}, SplitCase{"only_line_ends", {"\r\n\n\r"}, {}},
+        SplitCase{"a_long_line_keeps_its_first_64_KiB",
+                  {std::string(40000, 'a'), std::string(40000, 'b') + "\nnext"},
+                  {std::string(40000, 'a') + std::string(64 * 1024 - 40000, 'b'), "next"}},
+        SplitCase{"a_line_of_exactly_64_KiB", {std::string(64 * 1024, 'c') + "\r\n"}, {std::string(64 * 1024, 'c')}},
+        SplitCase{"a_long_last_line", {std::string(200000, 'd')}, {std::string(64 * 1024, 'd')}}),
     test::CaseName());
 
 TEST(LineSplitterTest, AnEmptyCallbackDropsTheLines) {

@@ -59,6 +59,14 @@ TEST_F(ProcessTest, OutputIsSplitIntoLines) {
     EXPECT_THAT(lines, ElementsAre("a", "b", "one", "two", "last"));
 }
 
+// A program that prints one endless line cannot fill the launcher's memory or its log.
+TEST_F(ProcessTest, ALineIsCutAt64KiBAndTheNextLineArrivesWhole) {
+    EXPECT_EQ(Run({"--out-repeat", "5000000", "x", "--out", "\\nnormal line\\n"}), 0);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(64 * 1024, 'x'));
+    EXPECT_EQ(lines[1], "normal line");
+}
+
 TEST_F(ProcessTest, BothStreamsComeInTheirOrder) {
     EXPECT_EQ(Run({"--out", "to out\\n", "--err", "to err\\n", "--out", "out again"}), 0);
     EXPECT_THAT(lines, ElementsAre("to out", "to err", "out again"));

@@ -13,6 +13,7 @@
 // are steps, done in order:
 //   --out TEXT            writes TEXT to standard output; \r, \n and \\ in it stand for CR, LF, '\'
 //   --err TEXT            the same on standard error
+//   --out-repeat N BYTE   writes BYTE N times to standard output, in pieces, with no line end
 //   --sleep MS            waits MS milliseconds
 //   --echo-args           writes each argument after this one on a line "arg=<argument>", then ends
 //   --echo-env NAME       writes "NAME=<value>", or "NAME unset"
@@ -629,6 +630,15 @@ int Main(int argc, char** argv, const std::vector<std::string>& args) {
             Write(stdout, Unescape(args[++i]));
         } else if (step == "--err" && hasValue) {
             Write(stderr, Unescape(args[++i]));
+        } else if (step == "--out-repeat" && i + 2 < args.size() && args[i + 2].size() == 1) {
+            const std::string piece(64 * 1024, args[i + 2][0]);
+            for (unsigned long long left = std::strtoull(args[i + 1].c_str(), nullptr, 10); left > 0;) {
+                const size_t count = static_cast<size_t>(std::min<unsigned long long>(left, piece.size()));
+                std::fwrite(piece.data(), 1, count, stdout);
+                left -= count;
+            }
+            std::fflush(stdout);
+            i += 2;
         } else if (step == "--sleep" && hasValue) {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(args[++i].c_str())));
         } else if (step == "--echo-args") {

@@ -12,6 +12,7 @@ DIR/package/Velmora2-package.zip holds:
   .toml                     a file of that name, which is unpacked
   hdd/E/UDATA/save.dat      the user's save folder, which the package filter keeps out
   settings.toml             a settings file at the top, which the package filter keeps out
+  .next/stray.bin           a file under the side folder's name, which the package filter keeps out
 DIR/package/Velmora2-package.zip.json is its description: {"sha256": ..., "size": ...}.
 """
 import argparse
@@ -54,6 +55,7 @@ def main():
         (".toml", "# a file named .toml\n", 0o644),
         ("hdd/E/UDATA/save.dat", "a save from the package\n", 0o644),
         ("settings.toml", "fullscreen = true\n", 0o644),
+        (".next/stray.bin", "under the side folder's name\n", 0o644),
     ])
 
     with open(package, "rb") as f:

@@ -152,7 +152,8 @@ def package(out):
                 for form in FORMS:
                     names.append(lead + form.format(spelling))
     names += ["././hdd/E/save.dat", WORK_FOLDER.replace("/", "//") + "/x", "././settings.toml", "settings.toml", "Game.TOML",
-              "a..b/c.txt", ".//x", "D:x", "NUL", "nul.txt", "a/aux", "x."]
+              "a..b/c.txt", ".//x", "D:x", "NUL", "nul.txt", "a/aux", "x.",
+              ".next/x", "./.NEXT/y", ".next"]
     # Every other name as a Windows tool would store it.
     names = [n.replace("/", "\\") if i % 2 else n for i, n in enumerate(names)]
     kept = ["./bin/game.dll", "hdd", "./hdd", "hddx\\y", "docs\\settings.toml", ".toml", "compiler/cache.bin"]
