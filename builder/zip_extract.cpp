@@ -31,13 +31,13 @@ struct ZipDiscard {
 using ZipArchive = std::unique_ptr<zip_t, ZipDiscard>;
 
 // What the central directory says about an entry beyond its name and sizes.
-struct EntryKind {
+struct EntryAttributes {
     bool folder = false;
     std::uint32_t unixMode = 0;  // 0 unless a Unix system made the entry
 };
 
-EntryKind KindOf(zip_t* zip, zip_uint64_t index, const std::string& name) {
-    EntryKind kind;
+EntryAttributes AttributesOf(zip_t* zip, zip_uint64_t index, const std::string& name) {
+    EntryAttributes kind;
     kind.folder = !name.empty() && name.back() == '/';
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;
@@ -110,7 +110,7 @@ bool ExtractZip(const fs::path& archive, const fs::path& destination, const Entr
         std::string name = stat.name;
         std::replace(name.begin(), name.end(), '\\', '/');
         const std::string mapped = rename ? rename(name) : name;
-        const EntryKind kind = KindOf(zip.get(), i, name);
+        const EntryAttributes kind = AttributesOf(zip.get(), i, name);
         if (mapped.empty() || kind.folder) continue;
         if (!IsSafeRelativePath(mapped)) {
             error = "unsafe path in " + archiveText + ": " + name;
