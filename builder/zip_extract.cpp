@@ -11,6 +11,7 @@
 
 #include "builder/archive_path.h"
 #include "platform/file_mode.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -51,25 +52,145 @@ EntryAttributes AttributesOf(zip_t* zip, zip_uint64_t index, const std::string& 
 }
 
 // libzip checks the CRC only when a read reaches the end of the entry, so the entry is read until
-// zip_fread returns 0 and the close result counts too.
-bool CopyEntry(zip_t* zip, zip_uint64_t index, const fs::path& target, std::vector<char>& buffer) {
+// zip_fread returns 0 and the close result counts too. It does not hold the data to the declared
+// size: no read asks for more than one byte past it, and the entry fails when it passes it or ends
+// short of it.
+bool CopyEntry(zip_t* zip, zip_uint64_t index, std::uint64_t size, const fs::path& target, std::vector<char>& buffer) {
     zip_file_t* entry = zip_fopen_index(zip, index, 0);
     if (entry == nullptr) return false;
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     bool ok = static_cast<bool>(out);
+    std::uint64_t written = 0;
     while (ok) {
-        const zip_int64_t read = zip_fread(entry, buffer.data(), buffer.size());
+        const std::uint64_t room = size - written;
+        const zip_uint64_t ask = room < buffer.size() ? room + 1 : buffer.size();
+        const zip_int64_t read = zip_fread(entry, buffer.data(), ask);
         if (read == 0) break;
-        ok = read > 0 && out.write(buffer.data(), static_cast<std::streamsize>(read));
+        ok = read > 0 && static_cast<zip_uint64_t>(read) <= room &&
+             out.write(buffer.data(), static_cast<std::streamsize>(read));
+        if (ok) written += static_cast<zip_uint64_t>(read);
     }
     if (zip_fclose(entry) != 0) ok = false;
     out.close();
-    return ok && !out.fail();
+    return ok && !out.fail() && written == size;
 }
 
 void SetModificationTime(const fs::path& target, time_t mtime) {
     std::error_code ec;
     fs::last_write_time(target, fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(mtime)), ec);
+}
+
+// The archive's bytes at given positions.
+class ArchiveFile {
+public:
+    explicit ArchiveFile(const fs::path& path) : in_(path, std::ios::binary) {
+        std::error_code ec;
+        size_ = fs::file_size(path, ec);
+        if (ec) in_.close();
+    }
+    bool IsOpen() const { return in_.is_open(); }
+    std::uint64_t Size() const { return size_; }
+    // Exactly count bytes at offset, or false.
+    bool ReadAt(std::uint64_t offset, void* out, std::size_t count) {
+        if (offset > size_ || count > size_ - offset) return false;
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(offset));
+        in_.read(static_cast<char*>(out), static_cast<std::streamsize>(count));
+        return in_.gcount() == static_cast<std::streamsize>(count);
+    }
+
+private:
+    std::ifstream in_;
+    std::uint64_t size_ = 0;
+};
+
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kEnd64LocatorSignature = 0x07064b50;
+constexpr std::uint32_t kEnd64Signature = 0x06064b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kEnd64LocatorSize = 20;
+constexpr std::size_t kEnd64Size = 56;
+constexpr std::size_t kCentralSize = 46;
+constexpr std::uint64_t kLargestComment = 0xFFFF;
+constexpr std::uint16_t kZip64Extra = 0x0001;
+
+// The local header offsets of the central directory that the end record at `end` describes, or
+// false when that directory cannot be read.
+bool OffsetsFromEndRecord(ArchiveFile& file, std::uint64_t end, std::vector<std::uint64_t>& offsets,
+                          std::vector<std::uint32_t>& crcs) {
+    std::uint8_t record[kEnd64Size];
+    if (!file.ReadAt(end, record, kEndSize)) return false;
+    std::uint64_t records = ReadLe16(record + 10);
+    std::uint64_t size = ReadLe32(record + 12);
+    std::uint64_t start = ReadLe32(record + 16);
+    std::uint64_t limit = end;
+    std::uint8_t locator[kEnd64LocatorSize];
+    if (end >= kEnd64LocatorSize && file.ReadAt(end - kEnd64LocatorSize, locator, kEnd64LocatorSize) &&
+        ReadLe32(locator) == kEnd64LocatorSignature) {
+        limit = ReadLe64(locator + 8);
+        if (!file.ReadAt(limit, record, kEnd64Size) || ReadLe32(record) != kEnd64Signature) return false;
+        records = ReadLe64(record + 32);
+        size = ReadLe64(record + 40);
+        start = ReadLe64(record + 48);
+    }
+    if (start > limit || size > limit - start || records > size / kCentralSize) return false;
+    std::vector<std::uint8_t> directory(static_cast<std::size_t>(size));
+    if (!file.ReadAt(start, directory.data(), directory.size())) return false;
+    offsets.clear();
+    crcs.clear();
+    std::size_t at = 0;
+    for (std::uint64_t i = 0; i < records; ++i) {
+        if (directory.size() - at < kCentralSize) return false;
+        const std::uint8_t* central = directory.data() + at;
+        if (ReadLe32(central) != kCentralSignature) return false;
+        const std::size_t nameLength = ReadLe16(central + 28), extraLength = ReadLe16(central + 30);
+        const std::size_t length = kCentralSize + nameLength + extraLength + ReadLe16(central + 32);
+        if (directory.size() - at < length) return false;
+        std::uint64_t offset = ReadLe32(central + 42);
+        if (offset == 0xFFFFFFFF) {
+            // The zip64 field holds, in this order, only the values the record marks as too large.
+            std::size_t skip = (ReadLe32(central + 24) == 0xFFFFFFFF ? 8 : 0) + (ReadLe32(central + 20) == 0xFFFFFFFF ? 8 : 0);
+            const std::uint8_t* extra = central + kCentralSize + nameLength;
+            const std::uint8_t* extraEnd = extra + extraLength;
+            bool found = false;
+            while (!found && extraEnd - extra >= 4) {
+                const std::size_t fieldLength = ReadLe16(extra + 2);
+                if (static_cast<std::size_t>(extraEnd - extra - 4) < fieldLength) break;
+                if (ReadLe16(extra) == kZip64Extra && fieldLength >= skip + 8) {
+                    offset = ReadLe64(extra + 4 + skip);
+                    found = true;
+                }
+                extra += 4 + fieldLength;
+            }
+            if (!found) return false;
+        }
+        offsets.push_back(offset);
+        crcs.push_back(ReadLe32(central + 16));
+        at += length;
+    }
+    return true;
+}
+
+// True when the central directory libzip read (its entries' CRCs in order) can be found and no two
+// of its records share a local header: one stored entry under many names would write many times
+// the archive's size.
+bool LocalHeadersAreDistinct(const fs::path& archive, const std::vector<std::uint32_t>& expectedCrcs) {
+    ArchiveFile file(archive);
+    if (!file.IsOpen() || file.Size() < kEndSize) return false;
+    const std::uint64_t tailStart = file.Size() - std::min<std::uint64_t>(file.Size(), kEndSize + kLargestComment);
+    std::vector<std::uint8_t> tail(static_cast<std::size_t>(file.Size() - tailStart));
+    if (!file.ReadAt(tailStart, tail.data(), tail.size())) return false;
+    // The end record is looked for from the end back, as a comment may hold its signature.
+    for (std::size_t at = tail.size() - kEndSize + 1; at-- > 0;) {
+        if (ReadLe32(tail.data() + at) != kEndSignature) continue;
+        std::vector<std::uint64_t> offsets;
+        std::vector<std::uint32_t> crcs;
+        if (!OffsetsFromEndRecord(file, tailStart + at, offsets, crcs) || crcs != expectedCrcs) continue;
+        std::sort(offsets.begin(), offsets.end());
+        return std::adjacent_find(offsets.begin(), offsets.end()) == offsets.end();
+    }
+    return false;
 }
 
 }  // namespace
@@ -90,11 +211,16 @@ bool ExtractZip(const fs::path& archive, const fs::path& destination, const Entr
     // Names are read raw: without ZIP_FL_ENC_RAW libzip takes names without the UTF-8 flag for
     // CP437 and converts them.
     std::uint64_t total = 0;
+    std::vector<std::uint32_t> crcs;
     for (zip_uint64_t i = 0; i < entries; ++i) {
         zip_stat_t stat;
-        if (zip_stat_index(zip.get(), i, ZIP_FL_ENC_RAW, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE)) {
-            total += stat.size;
-        }
+        const bool read = zip_stat_index(zip.get(), i, ZIP_FL_ENC_RAW, &stat) == 0;
+        if (read && (stat.valid & ZIP_STAT_SIZE)) total += stat.size;
+        crcs.push_back(read && (stat.valid & ZIP_STAT_CRC) ? stat.crc : 0);
+    }
+    if (!LocalHeadersAreDistinct(archive, crcs)) {
+        error = "cannot open " + archiveText + " as a zip";
+        return false;
     }
 
     std::vector<char> buffer(kReadBufferSize);
@@ -127,7 +253,7 @@ bool ExtractZip(const fs::path& archive, const fs::path& destination, const Entr
         const std::string cannotWrite = "cannot write " + PathToUtf8(target) + " from " + archiveText;
         // Other methods are refused even where the library could decode them, so that every build
         // unpacks the same archives.
-        const bool supported = (stat.valid & ZIP_STAT_COMP_METHOD) &&
+        const bool supported = (stat.valid & ZIP_STAT_SIZE) && (stat.valid & ZIP_STAT_COMP_METHOD) &&
                                (stat.comp_method == ZIP_CM_STORE || stat.comp_method == ZIP_CM_DEFLATE);
         if (!supported) {
             error = cannotWrite;
@@ -138,13 +264,13 @@ bool ExtractZip(const fs::path& archive, const fs::path& destination, const Entr
             fs::create_directories(target.parent_path(), ec);
         }
         // A symbolic link entry is written as a file holding the link text, never as a link.
-        if (!CopyEntry(zip.get(), i, target, buffer)) {
+        if (!CopyEntry(zip.get(), i, stat.size, target, buffer)) {
             error = cannotWrite;
             return false;
         }
         if (stat.valid & ZIP_STAT_MTIME) SetModificationTime(target, stat.mtime);
         if ((kind.unixMode & kUnixTypeMask) != kUnixLink) AddExecuteBits(target, kind.unixMode);
-        if (stat.valid & ZIP_STAT_SIZE) done += stat.size;
+        done += stat.size;
         if (progress) progress(done, total);
     }
     return true;
