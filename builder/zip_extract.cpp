@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -80,28 +81,120 @@ void SetModificationTime(const fs::path& target, time_t mtime) {
     fs::last_write_time(target, fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(mtime)), ec);
 }
 
-// The archive's bytes at given positions.
+// The archive file as libzip reads it. libzip's own file reader asks the system for every 8 KiB of
+// compressed data and seeks before each read, and opens and examines the file again for every
+// entry; this one serves those reads from one buffer of its own, refilled at most once per buffer
+// length of the archive read in order, and reads long requests straight into the caller's memory.
 class ArchiveFile {
 public:
-    explicit ArchiveFile(const fs::path& path) : in_(path, std::ios::binary) {
+    explicit ArchiveFile(const fs::path& path) : in_(path, std::ios::binary), buffer_(kReadBufferSize) {
         std::error_code ec;
         size_ = fs::file_size(path, ec);
         if (ec) in_.close();
+        zip_error_init(&error_);
     }
+    ~ArchiveFile() { zip_error_fini(&error_); }
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+
     bool IsOpen() const { return in_.is_open(); }
     std::uint64_t Size() const { return size_; }
+
     // Exactly count bytes at offset, or false.
     bool ReadAt(std::uint64_t offset, void* out, std::size_t count) {
-        if (offset > size_ || count > size_ - offset) return false;
-        in_.clear();
-        in_.seekg(static_cast<std::streamoff>(offset));
-        in_.read(static_cast<char*>(out), static_cast<std::streamsize>(count));
-        return in_.gcount() == static_cast<std::streamsize>(count);
+        position_ = offset;
+        auto* bytes = static_cast<char*>(out);
+        while (count > 0) {
+            const std::int64_t got = Read(bytes, count);
+            if (got <= 0) return false;
+            bytes += got;
+            count -= static_cast<std::size_t>(got);
+        }
+        return true;
     }
 
+    // A libzip source over this file; the file must outlive it.
+    zip_source_t* Source() { return zip_source_function_create(&ArchiveFile::Command, this, &error_); }
+
 private:
+    // Up to count bytes at the position, which moves past them: 0 at the end, -1 on a read error.
+    std::int64_t Read(char* out, std::uint64_t count) {
+        if (position_ >= size_) return 0;
+        count = std::min(count, size_ - position_);
+        if (position_ < bufferStart_ || position_ >= bufferStart_ + bufferLength_) {
+            if (count >= buffer_.size() / 4) {
+                const std::size_t got = ReadFile(position_, out, static_cast<std::size_t>(count));
+                position_ += got;
+                return got > 0 ? static_cast<std::int64_t>(got) : -1;
+            }
+            bufferStart_ = position_;
+            bufferLength_ = ReadFile(position_, buffer_.data(),
+                                     static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size_ - position_)));
+            if (bufferLength_ == 0) return -1;
+        }
+        const std::size_t at = static_cast<std::size_t>(position_ - bufferStart_);
+        const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(count, bufferLength_ - at));
+        std::memcpy(out, buffer_.data() + at, take);
+        position_ += take;
+        return static_cast<std::int64_t>(take);
+    }
+
+    std::size_t ReadFile(std::uint64_t offset, char* out, std::size_t count) {
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(offset));
+        in_.read(out, static_cast<std::streamsize>(count));
+        return static_cast<std::size_t>(in_.gcount());
+    }
+
+    static zip_int64_t Command(void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        auto& file = *static_cast<ArchiveFile*>(self);
+        switch (command) {
+        case ZIP_SOURCE_OPEN:
+            file.position_ = 0;
+            return 0;
+        case ZIP_SOURCE_READ: {
+            const std::int64_t got = file.Read(static_cast<char*>(data), length);
+            if (got < 0) zip_error_set(&file.error_, ZIP_ER_READ, 0);
+            return got;
+        }
+        case ZIP_SOURCE_SEEK: {
+            const zip_int64_t to = zip_source_seek_compute_offset(file.position_, file.size_, data, length, &file.error_);
+            if (to < 0) return -1;
+            file.position_ = static_cast<std::uint64_t>(to);
+            return 0;
+        }
+        case ZIP_SOURCE_TELL:
+            return static_cast<zip_int64_t>(file.position_);
+        case ZIP_SOURCE_STAT: {
+            zip_stat_t* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &file.error_);
+            if (stat == nullptr) return -1;
+            zip_stat_init(stat);
+            stat->size = file.size_;
+            stat->valid |= ZIP_STAT_SIZE;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&file.error_, data, length);
+        case ZIP_SOURCE_CLOSE:
+        case ZIP_SOURCE_FREE:
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
+                                                  ZIP_SOURCE_SUPPORTS, -1);
+        default:
+            zip_error_set(&file.error_, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
     std::ifstream in_;
     std::uint64_t size_ = 0;
+    std::vector<char> buffer_;
+    std::uint64_t bufferStart_ = 0;
+    std::size_t bufferLength_ = 0;
+    std::uint64_t position_ = 0;
+    zip_error_t error_;
 };
 
 constexpr std::uint32_t kEndSignature = 0x06054b50;
@@ -175,9 +268,8 @@ bool OffsetsFromEndRecord(ArchiveFile& file, std::uint64_t end, std::vector<std:
 // True when the central directory libzip read (its entries' CRCs in order) can be found and no two
 // of its records share a local header: one stored entry under many names would write many times
 // the archive's size.
-bool LocalHeadersAreDistinct(const fs::path& archive, const std::vector<std::uint32_t>& expectedCrcs) {
-    ArchiveFile file(archive);
-    if (!file.IsOpen() || file.Size() < kEndSize) return false;
+bool LocalHeadersAreDistinct(ArchiveFile& file, const std::vector<std::uint32_t>& expectedCrcs) {
+    if (file.Size() < kEndSize) return false;
     const std::uint64_t tailStart = file.Size() - std::min<std::uint64_t>(file.Size(), kEndSize + kLargestComment);
     std::vector<std::uint8_t> tail(static_cast<std::size_t>(file.Size() - tailStart));
     if (!file.ReadAt(tailStart, tail.data(), tail.size())) return false;
@@ -198,9 +290,19 @@ bool LocalHeadersAreDistinct(const fs::path& archive, const std::vector<std::uin
 bool ExtractZip(const fs::path& archive, const fs::path& destination, const EntryRename& rename,
                 const ExtractProgress& progress, const std::atomic<bool>* cancel, std::string& error) {
     const std::string archiveText = PathToUtf8(archive);
-    int openError = 0;
-    // No ZIP_CHECKCONS: a later entry of the same name is accepted and overwrites the earlier one.
-    ZipArchive zip(zip_open(archiveText.c_str(), ZIP_RDONLY, &openError));
+    // Declared before the archive, which reads through it until it is discarded.
+    ArchiveFile file(archive);
+    ZipArchive zip;
+    if (file.IsOpen()) {
+        if (zip_source_t* source = file.Source()) {
+            zip_error_t openError;
+            zip_error_init(&openError);
+            // No ZIP_CHECKCONS: a later entry of the same name is accepted and overwrites the earlier one.
+            zip.reset(zip_open_from_source(source, ZIP_RDONLY, &openError));
+            if (!zip) zip_source_free(source);
+            zip_error_fini(&openError);
+        }
+    }
     if (!zip) {
         error = "cannot open " + archiveText + " as a zip";
         return false;
@@ -218,7 +320,7 @@ bool ExtractZip(const fs::path& archive, const fs::path& destination, const Entr
         if (read && (stat.valid & ZIP_STAT_SIZE)) total += stat.size;
         crcs.push_back(read && (stat.valid & ZIP_STAT_CRC) ? stat.crc : 0);
     }
-    if (!LocalHeadersAreDistinct(archive, crcs)) {
+    if (!LocalHeadersAreDistinct(file, crcs)) {
         error = "cannot open " + archiveText + " as a zip";
         return false;
     }
