@@ -53,9 +53,9 @@ EntryAttributes AttributesOf(zip_t* zip, zip_uint64_t index, const std::string& 
 }
 
 // libzip checks the CRC only when a read reaches the end of the entry, so the entry is read until
-// zip_fread returns 0 and the close result counts too. It does not hold the data to the declared
-// size: no read asks for more than one byte past it, and the entry fails when it passes it or ends
-// short of it.
+// zip_fread returns 0 and the close result counts too. Nor does libzip hold the data to the
+// declared size: no read here asks for more than one byte past it, and the entry fails when its data
+// passes that size or ends short of it.
 bool CopyEntry(zip_t* zip, zip_uint64_t index, std::uint64_t size, const fs::path& target, std::vector<char>& buffer) {
     zip_file_t* entry = zip_fopen_index(zip, index, 0);
     if (entry == nullptr) return false;
@@ -82,9 +82,9 @@ void SetModificationTime(const fs::path& target, time_t mtime) {
 }
 
 // The archive file as libzip reads it. libzip's own file reader asks the system for every 8 KiB of
-// compressed data and seeks before each read, and opens and examines the file again for every
-// entry; this one serves those reads from one buffer of its own, refilled at most once per buffer
-// length of the archive read in order, and reads long requests straight into the caller's memory.
+// compressed data and seeks before each read; this one serves those reads from one buffer of its
+// own, refilled once per buffer length of the archive read in order, and reads long requests
+// straight into the caller's memory.
 class ArchiveFile {
 public:
     explicit ArchiveFile(const fs::path& path) : in_(path, std::ios::binary), buffer_(kReadBufferSize) {
