@@ -76,41 +76,47 @@ void Sha256BlocksPortable(std::uint32_t* state, const std::uint8_t* data, std::s
         for (int i = 0; i < 16; ++i) w[i] = BigEndian(data + 4 * i);
         std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
         std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+        // Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)), and this round's b ^ c is the last round's a ^ b.
+        std::uint32_t ab = 0, bc = b ^ c;
 #define SHA256_S0(x) (Rotr(x, 7) ^ Rotr(x, 18) ^ ((x) >> 3))
 #define SHA256_S1(x) (Rotr(x, 17) ^ Rotr(x, 19) ^ ((x) >> 10))
 #define SHA256_W(t)       \
     ((t) < 16 ? w[(t)&15] \
               : (w[(t)&15] += SHA256_S1(w[((t) + 14) & 15]) + w[((t) + 9) & 15] + SHA256_S0(w[((t) + 1) & 15])))
-#define SHA256_STEP(t)                                                                                        \
-    {                                                                                                         \
-        const std::uint32_t t1 =                                                                              \
-            h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + (g ^ (e & (f ^ g))) + kSha256K[(t)] + SHA256_W(t); \
-        const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) | (c & (a | b)));        \
-        h = g;                                                                                                \
-        g = f;                                                                                                \
-        f = e;                                                                                                \
-        e = d + t1;                                                                                           \
-        d = c;                                                                                                \
-        c = b;                                                                                                \
-        b = a;                                                                                                \
-        a = t1 + t2;                                                                                          \
+// The words keep their places and the names turn instead. The sum that does not wait for e is
+// made first, so that only the functions of e and a stand on the chain from round to round.
+#define SHA256_ROUND(a, b, c, d, e, f, g, h, t)                                  \
+    {                                                                            \
+        h += kSha256K[(t)] + SHA256_W(t);                                        \
+        h += (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + (g ^ (e & (f ^ g)));     \
+        d += h;                                                                  \
+        ab = a ^ b;                                                              \
+        h += (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + (b ^ (ab & bc));         \
+        bc = ab;                                                                 \
     }
-#define SHA256_STEP8(t) \
-    SHA256_STEP(t)      \
-    SHA256_STEP(t + 1)  \
-    SHA256_STEP(t + 2) SHA256_STEP(t + 3) SHA256_STEP(t + 4) SHA256_STEP(t + 5) SHA256_STEP(t + 6) SHA256_STEP(t + 7)
-        SHA256_STEP8(0)
-        SHA256_STEP8(8)
-        SHA256_STEP8(16)
-        SHA256_STEP8(24)
-        SHA256_STEP8(32)
-        SHA256_STEP8(40) SHA256_STEP8(48) SHA256_STEP8(56)
-#undef SHA256_STEP8
-#undef SHA256_STEP
+#define SHA256_ROUND8(t)                       \
+    SHA256_ROUND(a, b, c, d, e, f, g, h, t)     \
+    SHA256_ROUND(h, a, b, c, d, e, f, g, t + 1) \
+    SHA256_ROUND(g, h, a, b, c, d, e, f, t + 2) \
+    SHA256_ROUND(f, g, h, a, b, c, d, e, t + 3) \
+    SHA256_ROUND(e, f, g, h, a, b, c, d, t + 4) \
+    SHA256_ROUND(d, e, f, g, h, a, b, c, t + 5) \
+    SHA256_ROUND(c, d, e, f, g, h, a, b, t + 6) \
+    SHA256_ROUND(b, c, d, e, f, g, h, a, t + 7)
+        SHA256_ROUND8(0)
+        SHA256_ROUND8(8)
+        SHA256_ROUND8(16)
+        SHA256_ROUND8(24)
+        SHA256_ROUND8(32)
+        SHA256_ROUND8(40)
+        SHA256_ROUND8(48)
+        SHA256_ROUND8(56)
+#undef SHA256_ROUND8
+#undef SHA256_ROUND
 #undef SHA256_W
 #undef SHA256_S1
 #undef SHA256_S0
-            state[0] += a;
+        state[0] += a;
         state[1] += b;
         state[2] += c;
         state[3] += d;

@@ -167,9 +167,25 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, BrokenArchiveTest,
     testing::Values(BrokenCase{"crc_in_both_headers", "crc.zip", true}, BrokenCase{"deflate_data", "deflate.zip", true},
                     BrokenCase{"encrypted", "encrypted.zip", true}, BrokenCase{"bzip2", "bzip2.zip", true},
+                    BrokenCase{"more_data_than_declared", "size_short.zip", true},
+                    BrokenCase{"less_data_than_declared", "size_long.zip", true},
+                    BrokenCase{"records_sharing_a_local_header", "shared_offset.zip", false},
                     BrokenCase{"not_a_zip", "notzip.zip", false}, BrokenCase{"truncated", "truncated.zip", false},
                     BrokenCase{"missing", "missing.zip", false}),
     test::CaseName());
+
+TEST_F(ZipExtractTest, ADirectoryOfZip64RecordsIsRead) {
+    ASSERT_TRUE(Extract(ZipFixture("zip64.zip"))) << error;
+    EXPECT_EQ(ReadFile(out / "one.txt").substr(0, 6), "oneone");
+    EXPECT_EQ(fs::file_size(out / "one.txt"), 150u);
+    EXPECT_EQ(fs::file_size(out / "two.txt"), 210u);
+}
+
+TEST_F(ZipExtractTest, AnEntryWritesNoMoreThanItDeclares) {
+    // It declares 10 bytes and holds 140,000.
+    EXPECT_FALSE(Extract(ZipFixture("size_short.zip")));
+    EXPECT_LE(fs::file_size(out / "data.txt"), 10u);
+}
 
 TEST_F(ZipExtractTest, ANameThatIsNotUtf8FailsWithoutThrowing) {
     const fs::path archive = ZipFixture("badname.zip");

@@ -124,6 +124,25 @@ def integrity(out):
 
     write(os.path.join(out, "bzip2.zip"), [("data.txt", text)], zipfile.ZIP_BZIP2)
 
+    # The uncompressed size declared in both headers differs from what the data holds.
+    for name, size in (("size_short.zip", 10),
+                       ("size_long.zip", len(text) + 1000)):
+        path = os.path.join(out, name)
+        write(path, [("data.txt", text)])
+        data = bytearray(open(path, "rb").read())
+        struct.pack_into("<I", data, 22, size)
+        struct.pack_into("<I", data, data.index(b"PK\x01\x02") + 24, size)
+        open(path, "wb").write(bytes(data))
+
+    # The second central record points at the first entry's local header; the two entries have the
+    # same data, so that only the shared offset is wrong.
+    shared = os.path.join(out, "shared_offset.zip")
+    write(shared, [("data.txt", text), ("copy.txt", text)])
+    data = bytearray(open(shared, "rb").read())
+    second = data.index(b"PK\x01\x02", data.index(b"PK\x01\x02") + 4)
+    struct.pack_into("<I", data, second + 42, 0)
+    open(shared, "wb").write(bytes(data))
+
     open(os.path.join(out, "notzip.zip"), "wb").write(b"this is a text file, not a zip archive\n" * 10)
     whole = os.path.join(out, "slashes.zip")
     data = open(whole, "rb").read()
@@ -132,6 +151,33 @@ def integrity(out):
     badname = os.path.join(out, "badname.zip")
     write(badname, [("bad-XX.txt", b"bad")])
     patch(badname, b"bad-XX.txt", b"bad-\xff\xfe.txt")
+
+
+def zip64(out):
+    """Two entries whose central records give their local header offsets in zip64 fields, behind a
+    zip64 end record, as writers store archives over 4 GiB."""
+    path = os.path.join(out, "zip64.zip")
+    write(path, [("one.txt", b"one" * 50), ("two.txt", b"two" * 70)])
+    data = open(path, "rb").read()
+    start = struct.unpack_from("<I", data, len(data) - 22 + 16)[0]
+    central = b""
+    at = start
+    for _ in range(2):
+        name_length, extra_length, comment_length = struct.unpack_from("<HHH", data, at + 28)
+        assert extra_length == 0 and comment_length == 0
+        offset = struct.unpack_from("<I", data, at + 42)[0]
+        record = bytearray(data[at:at + 46])
+        struct.pack_into("<H", record, 30, 12)
+        struct.pack_into("<I", record, 42, 0xFFFFFFFF)
+        central += bytes(record) + data[at + 46:at + 46 + name_length] + struct.pack("<HHQ", 1, 8, offset)
+        at += 46 + name_length
+    end64 = len(data[:start]) + len(central)
+    tail = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, 2, 2, len(central), start)
+    tail += struct.pack("<IIQI", 0x07064B50, 0, end64, 1)
+    tail += struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0)
+    open(path, "wb").write(data[:start] + central + tail)
+    with zipfile.ZipFile(path) as check:
+        assert check.read("two.txt") == b"two" * 70
 
 
 def order(out):
@@ -169,6 +215,7 @@ def main():
     layout(out)
     unsafe(out)
     integrity(out)
+    zip64(out)
     order(out)
     package(out)
 
