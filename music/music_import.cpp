@@ -197,7 +197,11 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
     }
 
     std::vector<std::string> notes;
-    std::vector<Soundtrack> soundtracks = ScanMusicFolder(folder, notes);
+    std::vector<Soundtrack> soundtracks = ScanMusicFolder(folder, notes, &cancel);
+    if (cancel) {
+        CancelMusicImport({}, staging, error);
+        return false;
+    }
     for (const std::string& note : notes) Log("music: " + note);
     ImportCounts counts;
     for (const Soundtrack& soundtrack : soundtracks) counts.total += soundtrack.songs.size();

@@ -137,6 +137,44 @@ TEST_F(MusicImportFaultTest, AStopEndsARunningConversion) {
     EXPECT_FALSE(fs::exists(Music() / ".staging"));
 }
 
+#ifndef _WIN32
+// Stop while the folder is scanned, which links make long here: two a level, 24 levels, about 2^25
+// folders to list.
+TEST_F(MusicImportFaultTest, AStopDuringTheScanEndsTheImport) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    const std::map<std::string, std::string> before = MusicFiles();
+    const fs::path deep = library / "Deep";
+    for (int level = 0; level < 24; ++level) {
+        const fs::path folder = deep / ("n" + std::to_string(level));
+        fs::create_directories(folder);
+        if (level == 23) continue;
+        for (const char* link : {"a", "b"}) fs::create_directory_symlink("../n" + std::to_string(level + 1), folder / link);
+    }
+    TakeRuns();
+    result = "untouched";
+    std::atomic<bool> done{false};
+    // Again and again, since the import clears the flag when it starts.
+    std::thread stopper([&] {
+        while (!done) {
+            builder->cancel = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const bool imported = Import(library);
+    done = true;
+    stopper.join();
+    EXPECT_FALSE(imported);
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // a hang guard only
+    EXPECT_EQ(result, "untouched");
+    EXPECT_TRUE(MusicFiles() == before);
+    EXPECT_FALSE(fs::exists(Music() / ".staging"));
+    EXPECT_THAT(TakeRuns(), IsEmpty());
+}
+#endif
+
 // A cache that could not be written must not outlive the files it names: positions are names, and
 // the next import would give songs another song's file.
 TEST_F(MusicImportFaultTest, ACacheThatCannotBeWrittenLeavesNoDatabaseAndNoStaleCache) {
