@@ -11,6 +11,7 @@
 #include "platform/atomic_file.h"
 #include "platform/error_text.h"
 #include "platform/file_tree.h"
+#include "platform/same_file.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -154,6 +155,37 @@ void PlaceStagedSongs(const fs::path& music, const std::vector<StagedSong>& stag
     }
 }
 
+// The folder and every folder above it, as spelled (made absolute) and as the links on the way
+// resolve, so that a link to or into a folder is seen where it leads.
+std::vector<fs::path> FolderAndParents(const fs::path& folder) {
+    std::vector<fs::path> chain;
+    std::error_code ec;
+    fs::path spelled = fs::absolute(folder, ec);
+    if (ec) spelled = folder;
+    fs::path resolved = fs::weakly_canonical(folder, ec);
+    if (ec) resolved.clear();
+    for (const fs::path& start : {spelled.lexically_normal(), resolved}) {
+        for (fs::path path = start; !path.empty(); path = path.parent_path()) {
+            chain.push_back(path);
+            if (path == path.parent_path()) break;
+        }
+    }
+    return chain;
+}
+
+// How the chosen folder stands to the game's music folder, by what the system says each folder is
+// (not by how it is spelled); empty when they are apart.
+std::string OverlapWithMusic(const fs::path& folder, const fs::path& music) {
+    if (SameFile(folder, music)) return "is";
+    for (const fs::path& parent : FolderAndParents(folder)) {
+        if (SameFile(parent, music)) return "lies inside";
+    }
+    for (const fs::path& parent : FolderAndParents(music)) {
+        if (SameFile(parent, folder)) return "holds";
+    }
+    return {};
+}
+
 }  // namespace
 
 fs::path Builder::MusicFolder() const { return PlayFolder() / "hdd" / "E" / "TDATA" / "FFFE0000" / "MUSIC"; }
@@ -177,11 +209,18 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
         return false;
     }
 
+    // Each import replaces the folders in MUSIC: the user's own music must not be among them.
+    const fs::path music = MusicFolder();
+    if (const std::string overlap = OverlapWithMusic(folder, music); !overlap.empty()) {
+        error = "The music folder " + overlap + " the game's music folder, which each import empties: " +
+                PathToUtf8(music) + ". Choose a folder outside it.";
+        return false;
+    }
+
     std::string prober;
     std::string converter;
     if (!FindMusicPrograms(*this, prober, converter, error)) return false;
 
-    const fs::path music = MusicFolder();
     const fs::path staging = music / kStagingName;
     const fs::path cachePath = music / kCacheName;
     const fs::path databasePath = music / kDatabaseName;

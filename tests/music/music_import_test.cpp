@@ -246,6 +246,13 @@ struct GuardCase {
     std::function<std::string(const fs::path& folder, const fs::path& music)> message;
 };
 
+std::function<std::string(const fs::path&, const fs::path&)> OverlapMessage(const std::string& overlap) {
+    return [overlap](const fs::path&, const fs::path& music) {
+        return "The music folder " + overlap + " the game's music folder, which each import empties: " +
+               PathToUtf8(music) + ". Choose a folder outside it.";
+    };
+}
+
 class MusicImportGuardTest : public MusicImportTest, public testing::WithParamInterface<GuardCase> {};
 
 TEST_P(MusicImportGuardTest, RefusesAndTouchesNothing) {
@@ -286,6 +293,26 @@ INSTANTIATE_TEST_SUITE_P(
                                   return "No music found in " + PathToUtf8(folder) +
                                          " (MP3, FLAC, OGG, Opus, M4A, AAC, WAV, WMA or AIFF files)";
                               }},
+                    // The user's own album in the game's music folder, which every import empties.
+                    GuardCase{"the_games_music_folder",
+                              [](const fs::path&, const fs::path& music) {
+                                  WriteFile(music / "Album" / "mine.mp3", "mine");
+                                  return music / "Album" / "..";
+                              },
+                              OverlapMessage("is")},
+                    GuardCase{"inside_the_games_music_folder",
+                              [](const fs::path&, const fs::path& music) {
+                                  WriteFile(music / "Album" / "mine.mp3", "mine");
+                                  return music / "Album";
+                              },
+                              OverlapMessage("lies inside")},
+                    GuardCase{"holding_the_games_music_folder",
+                              [](const fs::path& temp, const fs::path& music) {
+                                  WriteFile(music / "Album" / "mine.mp3", "mine");
+                                  WriteFile(temp / "base" / "play" / "hdd" / "loose.mp3", "loose");
+                                  return temp / "base" / "play" / "hdd";
+                              },
+                              OverlapMessage("holds")},
                     GuardCase{
                         "soundtracks_from_an_xbox",
                         [](const fs::path& temp, const fs::path& music) {

@@ -1,14 +1,17 @@
 // Music folders with links that the host made (tests/support/make_link_fixture.cmake), so that under
 // Wine they are Linux symbolic links, which Windows programs see as folders: links that lead round,
-// and a scan that is stopped.
+// a scan that is stopped, and folders that lead into the game's own music folder.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
+#include "builder/builder.h"
+#include "game/game.h"
 #include "music/music_scan.h"
 #include "platform/text.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
@@ -78,6 +81,32 @@ TEST(MusicLinkTest, AStopEndsALongScan) {
     CollectSongs(root, songs, &cancel);
     EXPECT_THAT(songs, IsEmpty());
 }
+
+// The user's album in the game's music folder, which every import empties, reached through a link.
+class MusicLinkImportTest : public testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(MusicLinkImportTest, AFolderLeadingIntoTheGamesMusicIsRefused) {
+    const fs::path fixture = Fixture("game");
+    Game game;
+    std::string gameError;
+    ASSERT_TRUE(ReadGame(BuiltinGameText(), game, gameError)) << gameError;
+    std::unique_ptr<Platform> platform = MakePlatform();
+    Builder builder(game, fixture / "base", nullptr, platform.get());
+    const fs::path music = builder.MusicFolder();
+    std::string result = "untouched";
+    std::string error;
+    EXPECT_FALSE(builder.ImportMusic(fixture / GetParam().first, result, error));
+    EXPECT_EQ(error, "The music folder " + std::string(GetParam().second) +
+                         " the game's music folder, which each import empties: " + PathToUtf8(music) +
+                         ". Choose a folder outside it.");
+    EXPECT_EQ(result, "untouched");
+    EXPECT_EQ(test::ReadFile(music / "Album" / "mine.mp3"), "mine");
+    EXPECT_FALSE(fs::exists(music / ".staging"));
+}
+
+INSTANTIATE_TEST_SUITE_P(MusicLinkTest, MusicLinkImportTest,
+                         testing::Values(std::make_pair("to", "is"), std::make_pair("into", "lies inside")),
+                         [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace
 }  // namespace launcher

@@ -64,10 +64,12 @@ file(WRITE "${base}/base/tools/ninja/ninja.txt" "ninja")
 file(WRITE "${base}/base/downloads/part.bin" "part")
 file(WRITE "${base}/base/agreed.txt" "https://example.invalid/terms")
 
-# And music folders that links lead round:
+# And music folders that links lead round or into the game's own music folder:
 #   music/self/Music/song.mp3, here -> ., again -> .           (two links to the folder itself)
 #   music/ancestor/Music/song.mp3, Album/track.mp3, Album/Disc/up -> ../..   (a link to an ancestor)
 #   music/long/Music/first.mp3, Songs/n0 ... n23, each n<i>/a and n<i>/b -> ../n<i+1>  (2^25 listings)
+#   music/game/base/play/hdd/E/TDATA/FFFE0000/MUSIC/Album/mine.mp3
+#   music/game/to -> base/play/hdd/E/TDATA/FFFE0000/MUSIC, music/game/into -> .../MUSIC/Album
 set(base "${ROOT}/music/self/Music")
 file(MAKE_DIRECTORY "${base}")
 file(WRITE "${base}/song.mp3" "song")
@@ -90,3 +92,10 @@ foreach(level RANGE 0 23)
   endif()
 endforeach()
 file(WRITE "${ROOT}/music/long/Music/first.mp3" "first")
+
+set(base "${ROOT}/music/game")
+set(music "${base}/base/play/hdd/E/TDATA/FFFE0000/MUSIC")
+file(MAKE_DIRECTORY "${music}/Album")
+file(WRITE "${music}/Album/mine.mp3" "mine")
+file(CREATE_LINK "${music}" "${base}/to" SYMBOLIC)
+file(CREATE_LINK "${music}/Album" "${base}/into" SYMBOLIC)
