@@ -64,6 +64,15 @@ file(WRITE "${base}/base/tools/ninja/ninja.txt" "ninja")
 file(WRITE "${base}/base/downloads/part.bin" "part")
 file(WRITE "${base}/base/agreed.txt" "https://example.invalid/terms")
 
+# and one whose tools folder is itself a link to folders of someone else's:
+#   disk_use_linked/outside/cmake/bin/cmake.txt, outside/git/git.txt
+#   disk_use_linked/base/tools -> disk_use_linked/outside
+set(base "${ROOT}/disk_use_linked")
+file(MAKE_DIRECTORY "${base}/outside/cmake/bin" "${base}/outside/git" "${base}/base")
+file(WRITE "${base}/outside/cmake/bin/cmake.txt" "cmake")
+file(WRITE "${base}/outside/git/git.txt" "git")
+file(CREATE_LINK "${base}/outside" "${base}/base/tools" SYMBOLIC)
+
 # And music folders that links lead round or into the game's own music folder:
 #   music/self/Music/song.mp3, here -> ., again -> .           (two links to the folder itself)
 #   music/ancestor/Music/song.mp3, Album/track.mp3, Album/Disc/up -> ../..   (a link to an ancestor)
