@@ -37,6 +37,7 @@ struct ImportCounts {
     std::size_t converted = 0;
     std::size_t reused = 0;
     std::size_t failed = 0;
+    std::size_t unplaced = 0;  // staged, but not moved to their names
 };
 
 // The cached file's path under MUSIC, or empty when it is not there to be reused.
@@ -146,13 +147,34 @@ void ClearSoundtrackFolders(const fs::path& music) {
     for (const fs::path& folder : folders) RemoveTree(folder, ec);
 }
 
-void PlaceStagedSongs(const fs::path& music, const std::vector<StagedSong>& stagedSongs) {
+// Moves each staged song to its name. The file that stands at the name of a song that could not be
+// moved there (held open, or not to be changed) may hold another song's audio: that song is dropped
+// from the cache, so that the next import converts it again rather than take that file for its own.
+std::size_t PlaceStagedSongs(Builder& builder, const fs::path& music, const std::vector<StagedSong>& stagedSongs,
+                             MusicCache& cache) {
+    std::size_t unplaced = 0;
     for (const StagedSong& staged : stagedSongs) {
         const fs::path target = music / Utf8Path(staged.finalName);
         std::error_code ec;
         fs::create_directories(target.parent_path(), ec);
         fs::rename(staged.staged, target, ec);
+        if (!ec) continue;
+        cache.erase(staged.key);
+        ++unplaced;
+        builder.Log("music: " + staged.key + " could not be put in place as " + staged.finalName + ": " +
+                    ErrorCodeText(ec));
     }
+    return unplaced;
+}
+
+// " (2 could not be converted, 1 could not be put in place: see launcher.log)", or nothing.
+std::string TroubleNote(const ImportCounts& counts) {
+    std::string note;
+    if (counts.failed > 0) note = std::to_string(counts.failed) + " could not be converted";
+    if (counts.unplaced > 0) {
+        note += (note.empty() ? "" : ", ") + std::to_string(counts.unplaced) + " could not be put in place";
+    }
+    return note.empty() ? note : " (" + note + ": see launcher.log)";
 }
 
 // The folder and every folder above it, as spelled (made absolute) and as the links on the way
@@ -325,7 +347,7 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
     }
 
     ClearSoundtrackFolders(music);
-    PlaceStagedSongs(music, stagedSongs);
+    counts.unplaced = PlaceStagedSongs(*this, music, stagedSongs, newCache);
     RemoveTree(staging, ec);
 
     // The cache before the database: a database without its cache would refuse every later import.
@@ -333,10 +355,8 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
     if (!WriteImportFile(databasePath, BuildSoundtrackDb(soundtracks), false, error)) return false;
     SaveSetting("music", folderText);
 
-    result = std::to_string(stagedSongs.size()) + " songs in " + std::to_string(soundtracks.size()) + " soundtracks";
-    if (counts.failed > 0) {
-        result += " (" + std::to_string(counts.failed) + " could not be converted: see launcher.log)";
-    }
+    result = std::to_string(stagedSongs.size()) + " songs in " + std::to_string(soundtracks.size()) + " soundtracks" +
+             TroubleNote(counts);
     Log("music: " + result + ", " + std::to_string(counts.converted) + " converted, " + std::to_string(counts.reused) +
         " kept from last time, from " + folderText);
     Report("Ready", "", 1.0);

@@ -8,11 +8,17 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "music/soundtrack_db.h"
 #include "platform/text.h"
 #include "tests/music/music_import_fixture.h"
+#ifndef _WIN32
+#include "tests/support/immutable_file.h"
+#endif
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -56,6 +62,55 @@ private:
     fs::path partial_;
 #ifdef _WIN32
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+#endif
+};
+
+// A song file that can be neither removed nor replaced while this lives: on Windows held open as the
+// game or a scanner would hold it; natively made immutable (chattr +i) as root, elsewhere its folder
+// made read-only.
+class SongLock {
+public:
+    SongLock(Platform& platform, const fs::path& file) : file_(file) {
+#ifdef _WIN32
+        (void)platform;
+        handle_ = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        held_ = handle_ != INVALID_HANDLE_VALUE;
+#else
+        if (geteuid() == 0) {
+            immutable_ = std::make_unique<ImmutableFile>(platform, file);
+            held_ = immutable_->made();
+        } else {
+            held_ = chmod(file.parent_path().c_str(), 0555) == 0;
+        }
+#endif
+    }
+    ~SongLock() { Release(); }
+    SongLock(const SongLock&) = delete;
+    SongLock& operator=(const SongLock&) = delete;
+
+    bool held() const { return held_; }
+    void Release() {
+        if (!held_) return;
+        held_ = false;
+#ifdef _WIN32
+        CloseHandle(handle_);
+#else
+        if (immutable_) {
+            immutable_.reset();
+        } else {
+            chmod(file_.parent_path().c_str(), 0755);
+        }
+#endif
+    }
+
+private:
+    fs::path file_;
+    bool held_ = false;
+#ifdef _WIN32
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+    std::unique_ptr<ImmutableFile> immutable_;
 #endif
 };
 
@@ -237,6 +292,45 @@ TEST_F(MusicImportFaultTest, ADatabaseThatCannotBeRemovedEndsTheImportAsAStopDoe
     EXPECT_TRUE(MusicFiles() == before);
 }
 #endif
+
+// An old song file that cannot be replaced keeps its audio under a name that a new song now has:
+// that song is counted and logged, and the cache forgets it, so that no later import takes the old
+// audio for it.
+TEST_F(MusicImportFaultTest, ASongThatCannotBePutInPlaceIsConvertedAgainNextTime) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    const std::map<std::string, std::string> songs = SongFiles();
+    // Jazz is soundtrack 1, so j1.flac's file is the first song's.
+    ASSERT_EQ(ReadFile(Music() / "0001" / "00010000.WMA"), "wma of Jazz/j1.flac");
+
+    // A soundtrack that sorts first takes that name for b1.mp3.
+    AddFakeSong(library / "Blues" / "b1.mp3", "duration=2\n", "wma of Blues/b1.mp3");
+    const std::string b1 = PathToUtf8(library / "Blues" / "b1.mp3");
+    SongLock lock(*platform, Music() / "0001" / "00010000.WMA");
+    if (!lock.held()) GTEST_SKIP() << "the song file cannot be locked here";
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        logged.clear();
+        ASSERT_TRUE(Import(library)) << error;
+        EXPECT_EQ(result, "6 songs in 3 soundtracks (1 could not be put in place: see launcher.log)");
+        EXPECT_THAT(MusicLog(),
+                    testing::Contains(testing::StartsWith("music: " + b1 + " could not be put in place as "
+                                                          "0001/00010000.WMA: ")));
+        EXPECT_FALSE(Cache().contains(b1));
+        EXPECT_EQ(ReadFile(Music() / "0001" / "00010000.WMA"), "wma of Jazz/j1.flac");
+    }
+    // The second time only b1.mp3 was converted: the other songs were in place.
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr(", 1 converted, 5 kept from last time"));
+
+    lock.Release();
+    logged.clear();
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_EQ(result, "6 songs in 3 soundtracks");
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr(", 1 converted, 5 kept from last time"));
+    std::map<std::string, std::string> expected = songs;
+    expected["b1.mp3"] = "wma of Blues/b1.mp3";
+    EXPECT_EQ(SongFiles(), expected);
+}
 
 TEST_F(MusicImportFaultTest, UselessProberOutputGivesTheFileNameAndNoDuration) {
     const fs::path library = temp / "library";
