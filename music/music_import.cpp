@@ -27,6 +27,7 @@ constexpr char kDatabaseName[] = "ST.DB";
 struct StagedSong {
     fs::path staged;
     std::string key;        // the source path, the song's key in the cache
+    bool cached = false;    // whether the key names the source, so that the cache keeps the song
     std::string finalName;  // relative to MUSIC, once the soundtracks are numbered
 };
 
@@ -81,6 +82,16 @@ bool FindReusableSong(const MusicCache& cache, const fs::path& music, const std:
     return true;
 }
 
+// Whether the UTF-8 key leads back to the file. A name that is not UTF-8 (bytes on Linux, a lone
+// surrogate on Windows) is mended on the way, and its key could then be another song's.
+bool KeyNamesFile(const std::string& key, const fs::path& file) {
+    try {
+        return Utf8Path(key) == file;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
 // The programs to run: Debian's by name where programs have no suffix, else those of the ffmpeg tool
 // of the tool list, installed first when its stamp is not there.
 bool FindMusicPrograms(Builder& builder, std::string& prober, std::string& converter, std::string& error) {
@@ -131,7 +142,7 @@ void NumberSoundtracks(std::vector<Soundtrack>& soundtracks, std::vector<StagedS
         for (std::size_t index = 0; index < soundtracks[position].songs.size(); ++index, ++next) {
             StagedSong& staged = stagedSongs[next];
             staged.finalName = SongPath(static_cast<std::uint32_t>(position + 1), static_cast<std::uint32_t>(index));
-            cache[staged.key]["file"] = staged.finalName;
+            if (staged.cached) cache[staged.key]["file"] = staged.finalName;
         }
     }
 }
@@ -294,12 +305,13 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
                        PathToUtf8(song.path.filename()),
                    static_cast<double>(songNumber - 1) / static_cast<double>(counts.total));
             const std::string key = PathToUtf8(song.path);
+            const bool cached = KeyNamesFile(key, song.path);
             const std::uint64_t size = SourceFileSize(song.path);
             const std::int64_t time = SourceFileTime(song.path);
             const fs::path staged = staging / (std::to_string(stagedSongs.size()) + ".WMA");
 
             bool ready = false;
-            if (fs::path previous; FindReusableSong(oldCache, music, key, size, time, song, previous)) {
+            if (fs::path previous; cached && FindReusableSong(oldCache, music, key, size, time, song, previous)) {
                 std::error_code renameError;
                 fs::rename(previous, staged, renameError);
                 if (!renameError) {
@@ -325,8 +337,8 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
             // One text for the database and the cache, which would otherwise each mend bad bytes their own way.
             song.name = ToUtf8(ToWide(song.name));
             const std::string finalName = SongPath(provisionalId, static_cast<std::uint32_t>(accepted.size()));
-            stagedSongs.push_back(StagedSong{staged, key, finalName});
-            SetMusicCacheEntry(newCache, key, size, time, finalName, song.name, song.ms);
+            stagedSongs.push_back(StagedSong{staged, key, cached, finalName});
+            if (cached) SetMusicCacheEntry(newCache, key, size, time, finalName, song.name, song.ms);
             accepted.push_back(song);
         }
         soundtrack.songs = std::move(accepted);

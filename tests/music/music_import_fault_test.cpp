@@ -332,6 +332,35 @@ TEST_F(MusicImportFaultTest, ASongThatCannotBePutInPlaceIsConvertedAgainNextTime
     EXPECT_EQ(SongFiles(), expected);
 }
 
+#ifndef _WIN32
+// "x\xFF.wav" is not UTF-8: its key, mended, would be that of a real "x\u{FFFD}.wav", and one song
+// would take the other's file when both sources have one size and one time.
+TEST_F(MusicImportFaultTest, ASongWhoseKeyIsNotUtf8IsNeverCached) {
+    const fs::path library = temp / "odd";
+    const fs::path bad = library / "x\xFF.wav";
+    const fs::path replacement = library / "x\xEF\xBF\xBD.wav";
+    AddFakeSong(bad, "duration=1\n", "wma of the bad byte");
+    AddFakeSong(replacement, "duration=1\n", "wma of the replacement character");
+    for (const fs::path& source : {bad, replacement}) {
+        WriteFile(source, "the same size");
+        fs::last_write_time(source, fs::last_write_time(library));
+    }
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        logged.clear();
+        ASSERT_TRUE(Import(library)) << error;
+        EXPECT_THAT(MusicLog().back(), testing::HasSubstr(run == 0 ? ", 2 converted, 0 kept" : ", 1 converted, 1 kept"));
+        const nlohmann::json cache = Cache();
+        ASSERT_EQ(cache.size(), 1u);
+        EXPECT_EQ(cache.begin().key(), PathToUtf8(replacement));
+        // The names sort by their bytes: the replacement character first.
+        const std::map<std::string, std::string> files = MusicFiles();
+        EXPECT_EQ(files.at("0001/00010000.WMA"), "wma of the replacement character");
+        EXPECT_EQ(files.at("0001/00010001.WMA"), "wma of the bad byte");
+    }
+}
+#endif
+
 TEST_F(MusicImportFaultTest, UselessProberOutputGivesTheFileNameAndNoDuration) {
     const fs::path library = temp / "library";
     AddFakeSong(library / "bytes.mp3", "duration=2\nTAG:title=\xFF\xFE\n", "wma of bytes");
