@@ -401,6 +401,20 @@ TEST_F(MusicImportFaultTest, ACachedFileNameLeadingOutOfMusicIsNotFollowed) {
     EXPECT_EQ(SongFiles()["r1.mp3"], "wma of Rock/r1.mp3");
 }
 
+// An edited "file" naming the staged file of a song reused before it in the same import.
+TEST_F(MusicImportFaultTest, ACachedFileNameThatIsNoSongFileIsNotFollowed) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    const std::map<std::string, std::string> songs = SongFiles();
+    nlohmann::json cache = Cache();
+    cache[PathToUtf8(library / "Rock" / "r1.mp3")]["file"] = ".staging/0.WMA";
+    WriteFile(Music() / "launcher-music.json", cache.dump());
+    logged.clear();
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr("1 converted, 4 kept from last time"));
+    EXPECT_EQ(SongFiles(), songs);
+}
+
 TEST_F(MusicImportFaultTest, EverySongFailingStillCompletes) {
     const fs::path library = MakeLibrary();
     ASSERT_TRUE(Import(library)) << error;
