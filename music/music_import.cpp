@@ -342,6 +342,8 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
             accepted.push_back(song);
         }
         soundtrack.songs = std::move(accepted);
+        // A folder's name is mended as a song's is.
+        soundtrack.name = ToUtf8(ToWide(soundtrack.name));
     }
 
     NumberSoundtracks(soundtracks, stagedSongs, newCache);

@@ -361,6 +361,19 @@ TEST_F(MusicImportFaultTest, ASongWhoseKeyIsNotUtf8IsNeverCached) {
 }
 #endif
 
+#ifndef _WIN32
+// A folder's name that is not UTF-8 reaches ST.DB mended, as a song's does.
+TEST_F(MusicImportFaultTest, ASoundtrackNameThatIsNotUtf8IsMended) {
+    const fs::path library = temp / "Mus\xFFik and more";
+    AddFakeSong(library / "a.mp3", "duration=1\nTAG:title=A\n", "wma of a");
+    AddFakeSong(library / "Sub\xFE" / "b.mp3", "duration=2\nTAG:title=B\n", "wma of b");
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_TRUE(ReadFile(Music() / "ST.DB") ==
+                BuildSoundtrackDb({Soundtrack{"Mus\xEF\xBF\xBDik and more", {Song{library / "a.mp3", "A", 1000}}},
+                                   Soundtrack{"Sub\xEF\xBF\xBD", {Song{library / "Sub\xFE" / "b.mp3", "B", 2000}}}}));
+}
+#endif
+
 TEST_F(MusicImportFaultTest, UselessProberOutputGivesTheFileNameAndNoDuration) {
     const fs::path library = temp / "library";
     AddFakeSong(library / "bytes.mp3", "duration=2\nTAG:title=\xFF\xFE\n", "wma of bytes");
