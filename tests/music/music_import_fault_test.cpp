@@ -131,6 +131,25 @@ protected:
         return library;
     }
 
+    // Imports while another thread sets the cancel flag whenever stopNow says so (asked every 20 ms):
+    // the import must end as stopped.
+    void ImportStopped(const fs::path& library, const std::function<bool()>& stopNow) {
+        std::atomic<bool> done{false};
+        std::thread stopper([&] {
+            while (!done) {
+                if (stopNow()) builder->cancel = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const bool imported = Import(library);
+        done = true;
+        stopper.join();
+        EXPECT_FALSE(imported);
+        EXPECT_EQ(error, "cancelled");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // a hang guard only
+    }
+
     // Each song's file in MUSIC, by the source's name, as the cache gives it.
     std::map<std::string, std::string> SongFiles() {
         std::map<std::string, std::string> songs;
@@ -167,27 +186,13 @@ TEST_F(MusicImportFaultTest, AStopPutsTheReusedSongsBack) {
 TEST_F(MusicImportFaultTest, AStopEndsARunningConversion) {
     const fs::path library = MakeLibrary();
     WriteFile(library / "Jazz" / "j1.flac.sleep", "60000");
-    std::atomic<bool> done{false};
-    std::thread stopper([&] {
-        // Once the converter is running on the sleeping song.
-        const std::string sleeping = "ffmpeg " + PathToUtf8(library / "Jazz" / "j1.flac");
-        while (!done) {
-            for (const std::string& run : TakeRuns()) {
-                if (run == sleeping) {
-                    builder->cancel = true;
-                    return;
-                }
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+    // Once the converter is running on the sleeping song.
+    const std::string sleeping = "ffmpeg " + PathToUtf8(library / "Jazz" / "j1.flac");
+    bool seen = false;
+    ImportStopped(library, [&] {
+        for (const std::string& run : TakeRuns()) seen = seen || run == sleeping;
+        return seen;
     });
-    const auto start = std::chrono::steady_clock::now();
-    const bool imported = Import(library);
-    done = true;
-    stopper.join();
-    EXPECT_FALSE(imported);
-    EXPECT_EQ(error, "cancelled");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // a hang guard only
     EXPECT_THAT(MusicFiles(), IsEmpty());
     EXPECT_FALSE(fs::exists(Music() / ".staging"));
 }
@@ -208,21 +213,8 @@ TEST_F(MusicImportFaultTest, AStopDuringTheScanEndsTheImport) {
     }
     TakeRuns();
     result = "untouched";
-    std::atomic<bool> done{false};
     // Again and again, since the import clears the flag when it starts.
-    std::thread stopper([&] {
-        while (!done) {
-            builder->cancel = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
-    const auto start = std::chrono::steady_clock::now();
-    const bool imported = Import(library);
-    done = true;
-    stopper.join();
-    EXPECT_FALSE(imported);
-    EXPECT_EQ(error, "cancelled");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // a hang guard only
+    ImportStopped(library, [] { return true; });
     EXPECT_EQ(result, "untouched");
     EXPECT_TRUE(MusicFiles() == before);
     EXPECT_FALSE(fs::exists(Music() / ".staging"));
