@@ -206,6 +206,20 @@ std::vector<fs::path> FolderAndParents(const fs::path& folder) {
     return chain;
 }
 
+// Whether folder is one of the real folders below music. Looked for there as well as up folder's
+// parents, since on Windows the path a junction leads to is not read back here.
+bool AmongFoldersBelow(const fs::path& music, const fs::path& folder) {
+    bool found = false;
+    std::error_code ec;
+    WalkTree(
+        music,
+        [&](const fs::path& path, EntryKind kind) {
+            if (!found && kind == EntryKind::Folder) found = SameFile(path, folder);
+        },
+        ec);
+    return found;
+}
+
 // How the chosen folder stands to the game's music folder, by what the system says each folder is
 // (not by how it is spelled); empty when they are apart.
 std::string OverlapWithMusic(const fs::path& folder, const fs::path& music) {
@@ -213,6 +227,7 @@ std::string OverlapWithMusic(const fs::path& folder, const fs::path& music) {
     for (const fs::path& parent : FolderAndParents(folder)) {
         if (SameFile(parent, music)) return "lies inside";
     }
+    if (AmongFoldersBelow(music, folder)) return "lies inside";
     for (const fs::path& parent : FolderAndParents(music)) {
         if (SameFile(parent, folder)) return "holds";
     }
