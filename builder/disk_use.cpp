@@ -21,10 +21,14 @@ std::vector<fs::path> Builder::ListToolFolders() const {
     std::vector<fs::path> paths;
     // Outside package mode these are the tools the source build uses.
     if (!InPackageMode(game)) return paths;
+    // A tools folder that is a link leads elsewhere: nothing behind it is ours to count or remove.
+    const fs::path tools = baseFolder / "tools";
     std::error_code ec;
-    for (fs::directory_iterator it(baseFolder / "tools", ec), end; !ec && it != end; it.increment(ec)) {
-        // The music import still converts with it.
-        if (AsciiLower(PathToUtf8(it->path().filename())) != "ffmpeg") paths.push_back(it->path());
+    if (!IsLink(tools)) {
+        for (fs::directory_iterator it(tools, ec), end; !ec && it != end; it.increment(ec)) {
+            // The music import still converts with it.
+            if (AsciiLower(PathToUtf8(it->path().filename())) != "ffmpeg") paths.push_back(it->path());
+        }
     }
     for (const char* name : {"source", "downloads", "agreed.txt"}) {
         const fs::path path = baseFolder / name;

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <limits>
 
-#include "builder/archive_path.h"
 #include "builder/builder.h"
+#include "music/soundtrack_db.h"
 #include "platform/outside_json.h"
 
 namespace fs = std::filesystem;
@@ -62,7 +62,7 @@ std::optional<MusicCacheEntry> FindMusicCacheEntry(const MusicCache& cache, cons
     }
     if (const MusicCache* file = Member(*it, "file"); file != nullptr && file->is_string()) {
         const std::string& text = file->get_ref<const std::string&>();
-        if (!text.empty() && IsSafeRelativePath(text)) entry.file = text;
+        if (IsSongPath(text)) entry.file = text;
     }
     if (const MusicCache* name = Member(*it, "name"); name != nullptr && name->is_string()) {
         entry.name = name->get<std::string>();

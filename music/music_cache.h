@@ -36,7 +36,8 @@ MusicCache LoadMusicCache(const std::filesystem::path& file);
 
 // The member for key. The file was only ever written by the import, but may have been edited: a
 // member that is not an object is absent, a value of another type reads as its default, and so does
-// a "file" that is empty or could lead out of the MUSIC folder.
+// a "file" that is not a song file's name as SongPath makes it (which keeps it inside MUSIC, and off
+// its work folder and its other files).
 std::optional<MusicCacheEntry> FindMusicCacheEntry(const MusicCache& cache, const std::string& key);
 
 void SetMusicCacheEntry(MusicCache& cache, const std::string& key, std::uint64_t size, std::int64_t time,

@@ -11,6 +11,7 @@
 #include "platform/atomic_file.h"
 #include "platform/error_text.h"
 #include "platform/file_tree.h"
+#include "platform/same_file.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -26,6 +27,7 @@ constexpr char kDatabaseName[] = "ST.DB";
 struct StagedSong {
     fs::path staged;
     std::string key;        // the source path, the song's key in the cache
+    bool cached = false;    // whether the key names the source, so that the cache keeps the song
     std::string finalName;  // relative to MUSIC, once the soundtracks are numbered
 };
 
@@ -36,6 +38,7 @@ struct ImportCounts {
     std::size_t converted = 0;
     std::size_t reused = 0;
     std::size_t failed = 0;
+    std::size_t unplaced = 0;  // staged, but not moved to their names
 };
 
 // The cached file's path under MUSIC, or empty when it is not there to be reused.
@@ -77,6 +80,16 @@ bool FindReusableSong(const MusicCache& cache, const fs::path& music, const std:
     song.name = cached->name.value_or(song.name);
     song.ms = cached->ms;
     return true;
+}
+
+// Whether the UTF-8 key leads back to the file. A name that is not UTF-8 (bytes on Linux, a lone
+// surrogate on Windows) is mended on the way, and its key could then be another song's.
+bool KeyNamesFile(const std::string& key, const fs::path& file) {
+    try {
+        return Utf8Path(key) == file;
+    } catch (const std::system_error&) {
+        return false;
+    }
 }
 
 // The programs to run: Debian's by name where programs have no suffix, else those of the ffmpeg tool
@@ -129,7 +142,7 @@ void NumberSoundtracks(std::vector<Soundtrack>& soundtracks, std::vector<StagedS
         for (std::size_t index = 0; index < soundtracks[position].songs.size(); ++index, ++next) {
             StagedSong& staged = stagedSongs[next];
             staged.finalName = SongPath(static_cast<std::uint32_t>(position + 1), static_cast<std::uint32_t>(index));
-            cache[staged.key]["file"] = staged.finalName;
+            if (staged.cached) cache[staged.key]["file"] = staged.finalName;
         }
     }
 }
@@ -145,13 +158,80 @@ void ClearSoundtrackFolders(const fs::path& music) {
     for (const fs::path& folder : folders) RemoveTree(folder, ec);
 }
 
-void PlaceStagedSongs(const fs::path& music, const std::vector<StagedSong>& stagedSongs) {
+// Moves each staged song to its name. The file that stands at the name of a song that could not be
+// moved there (held open, or not to be changed) may hold another song's audio: that song is dropped
+// from the cache, so that the next import converts it again rather than take that file for its own.
+std::size_t PlaceStagedSongs(Builder& builder, const fs::path& music, const std::vector<StagedSong>& stagedSongs,
+                             MusicCache& cache) {
+    std::size_t unplaced = 0;
     for (const StagedSong& staged : stagedSongs) {
         const fs::path target = music / Utf8Path(staged.finalName);
         std::error_code ec;
         fs::create_directories(target.parent_path(), ec);
         fs::rename(staged.staged, target, ec);
+        if (!ec) continue;
+        cache.erase(staged.key);
+        ++unplaced;
+        builder.Log("music: " + staged.key + " could not be put in place as " + staged.finalName + ": " +
+                    ErrorCodeText(ec));
     }
+    return unplaced;
+}
+
+// " (2 could not be converted, 1 could not be put in place: see launcher.log)", or nothing.
+std::string TroubleNote(const ImportCounts& counts) {
+    std::string note;
+    if (counts.failed > 0) note = std::to_string(counts.failed) + " could not be converted";
+    if (counts.unplaced > 0) {
+        note += (note.empty() ? "" : ", ") + std::to_string(counts.unplaced) + " could not be put in place";
+    }
+    return note.empty() ? note : " (" + note + ": see launcher.log)";
+}
+
+// The folder and every folder above it, as spelled (made absolute) and as the links on the way
+// resolve, so that a link to or into a folder is seen where it leads.
+std::vector<fs::path> FolderAndParents(const fs::path& folder) {
+    std::vector<fs::path> chain;
+    std::error_code ec;
+    fs::path spelled = fs::absolute(folder, ec);
+    if (ec) spelled = folder;
+    fs::path resolved = fs::weakly_canonical(folder, ec);
+    if (ec) resolved.clear();
+    for (const fs::path& start : {spelled.lexically_normal(), resolved}) {
+        for (fs::path path = start; !path.empty(); path = path.parent_path()) {
+            chain.push_back(path);
+            if (path == path.parent_path()) break;
+        }
+    }
+    return chain;
+}
+
+// Whether folder is one of the real folders below music. Looked for there as well as up folder's
+// parents, since on Windows the path a junction leads to is not read back here.
+bool AmongFoldersBelow(const fs::path& music, const fs::path& folder) {
+    bool found = false;
+    std::error_code ec;
+    WalkTree(
+        music,
+        [&](const fs::path& path, EntryKind kind) {
+            if (!found && kind == EntryKind::Folder) found = SameFile(path, folder);
+        },
+        ec);
+    return found;
+}
+
+// How the chosen folder stands to the game's music folder, by what the system says each folder is
+// (not by how it is spelled); empty when they are apart.
+std::string OverlapWithMusic(const fs::path& folder, const fs::path& music) {
+    if (SameFile(folder, music)) return "is";
+    for (const fs::path& parent : FolderAndParents(folder)) {
+        if (SameFile(parent, music)) return "lies inside";
+    }
+    if (AmongFoldersBelow(music, folder)) return "lies inside";
+    for (const fs::path& parent : FolderAndParents(music)) {
+        if (SameFile(parent, folder)) return "holds";
+    }
+    return {};
 }
 
 }  // namespace
@@ -177,11 +257,18 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
         return false;
     }
 
+    // Each import replaces the folders in MUSIC: the user's own music must not be among them.
+    const fs::path music = MusicFolder();
+    if (const std::string overlap = OverlapWithMusic(folder, music); !overlap.empty()) {
+        error = "The music folder " + overlap + " the game's music folder, which each import empties: " +
+                PathToUtf8(music) + ". Choose a folder outside it.";
+        return false;
+    }
+
     std::string prober;
     std::string converter;
     if (!FindMusicPrograms(*this, prober, converter, error)) return false;
 
-    const fs::path music = MusicFolder();
     const fs::path staging = music / kStagingName;
     const fs::path cachePath = music / kCacheName;
     const fs::path databasePath = music / kDatabaseName;
@@ -197,7 +284,11 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
     }
 
     std::vector<std::string> notes;
-    std::vector<Soundtrack> soundtracks = ScanMusicFolder(folder, notes);
+    std::vector<Soundtrack> soundtracks = ScanMusicFolder(folder, notes, &cancel);
+    if (cancel) {
+        CancelMusicImport({}, staging, error);
+        return false;
+    }
     for (const std::string& note : notes) Log("music: " + note);
     ImportCounts counts;
     for (const Soundtrack& soundtrack : soundtracks) counts.total += soundtrack.songs.size();
@@ -229,12 +320,13 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
                        PathToUtf8(song.path.filename()),
                    static_cast<double>(songNumber - 1) / static_cast<double>(counts.total));
             const std::string key = PathToUtf8(song.path);
+            const bool cached = KeyNamesFile(key, song.path);
             const std::uint64_t size = SourceFileSize(song.path);
             const std::int64_t time = SourceFileTime(song.path);
             const fs::path staged = staging / (std::to_string(stagedSongs.size()) + ".WMA");
 
             bool ready = false;
-            if (fs::path previous; FindReusableSong(oldCache, music, key, size, time, song, previous)) {
+            if (fs::path previous; cached && FindReusableSong(oldCache, music, key, size, time, song, previous)) {
                 std::error_code renameError;
                 fs::rename(previous, staged, renameError);
                 if (!renameError) {
@@ -260,11 +352,13 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
             // One text for the database and the cache, which would otherwise each mend bad bytes their own way.
             song.name = ToUtf8(ToWide(song.name));
             const std::string finalName = SongPath(provisionalId, static_cast<std::uint32_t>(accepted.size()));
-            stagedSongs.push_back(StagedSong{staged, key, finalName});
-            SetMusicCacheEntry(newCache, key, size, time, finalName, song.name, song.ms);
+            stagedSongs.push_back(StagedSong{staged, key, cached, finalName});
+            if (cached) SetMusicCacheEntry(newCache, key, size, time, finalName, song.name, song.ms);
             accepted.push_back(song);
         }
         soundtrack.songs = std::move(accepted);
+        // A folder's name is mended as a song's is.
+        soundtrack.name = ToUtf8(ToWide(soundtrack.name));
     }
 
     NumberSoundtracks(soundtracks, stagedSongs, newCache);
@@ -282,7 +376,7 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
     }
 
     ClearSoundtrackFolders(music);
-    PlaceStagedSongs(music, stagedSongs);
+    counts.unplaced = PlaceStagedSongs(*this, music, stagedSongs, newCache);
     RemoveTree(staging, ec);
 
     // The cache before the database: a database without its cache would refuse every later import.
@@ -290,10 +384,8 @@ bool Builder::ImportMusic(const fs::path& folder, std::string& result, std::stri
     if (!WriteImportFile(databasePath, BuildSoundtrackDb(soundtracks), false, error)) return false;
     SaveSetting("music", folderText);
 
-    result = std::to_string(stagedSongs.size()) + " songs in " + std::to_string(soundtracks.size()) + " soundtracks";
-    if (counts.failed > 0) {
-        result += " (" + std::to_string(counts.failed) + " could not be converted: see launcher.log)";
-    }
+    result = std::to_string(stagedSongs.size()) + " songs in " + std::to_string(soundtracks.size()) + " soundtracks" +
+             TroubleNote(counts);
     Log("music: " + result + ", " + std::to_string(counts.converted) + " converted, " + std::to_string(counts.reused) +
         " kept from last time, from " + folderText);
     Report("Ready", "", 1.0);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/same_file.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -35,6 +36,30 @@ Listing ListFolder(const fs::path& folder) {
     return listing;
 }
 
+// The folders from the root down to the one being listed. Links are followed, so a link to a
+// folder on this path (to ".", to a parent) would lead round for ever; it is left out, told by what
+// the system says the folder is rather than by its name.
+struct Walk {
+    std::vector<fs::path> path;
+    const std::atomic<bool>* cancel = nullptr;
+
+    bool Stopped() const { return cancel != nullptr && *cancel; }
+    bool OnPath(const fs::path& folder) const {
+        return std::any_of(path.begin(), path.end(), [&](const fs::path& above) { return SameFile(folder, above); });
+    }
+};
+
+void CollectBelow(const fs::path& folder, Walk& walk, std::vector<fs::path>& songs) {
+    if (walk.Stopped()) return;
+    const Listing listing = ListFolder(folder);
+    songs.insert(songs.end(), listing.musicFiles.begin(), listing.musicFiles.end());
+    walk.path.push_back(folder);
+    for (const fs::path& subfolder : listing.folders) {
+        if (!walk.OnPath(subfolder)) CollectBelow(subfolder, walk, songs);
+    }
+    walk.path.pop_back();
+}
+
 // The last component that is not empty, so that "Music/" is named "Music" as "Music" is.
 std::string FolderName(const fs::path& folder) {
     fs::path last;
@@ -58,10 +83,9 @@ bool CompareByFileName(const fs::path& a, const fs::path& b) {
     return AsciiLower(PathToUtf8(a.filename())) < AsciiLower(PathToUtf8(b.filename()));
 }
 
-void CollectSongs(const fs::path& folder, std::vector<fs::path>& songs) {
-    const Listing listing = ListFolder(folder);
-    songs.insert(songs.end(), listing.musicFiles.begin(), listing.musicFiles.end());
-    for (const fs::path& subfolder : listing.folders) CollectSongs(subfolder, songs);
+void CollectSongs(const fs::path& folder, std::vector<fs::path>& songs, const std::atomic<bool>* cancel) {
+    Walk walk{{}, cancel};
+    CollectBelow(folder, walk, songs);
 }
 
 void AddSoundtrack(std::vector<Soundtrack>& soundtracks, std::vector<std::string>& notes, const std::string& name,
@@ -83,13 +107,17 @@ void AddSoundtrack(std::vector<Soundtrack>& soundtracks, std::vector<std::string
     soundtracks.push_back(std::move(soundtrack));
 }
 
-std::vector<Soundtrack> ScanMusicFolder(const fs::path& root, std::vector<std::string>& notes) {
+std::vector<Soundtrack> ScanMusicFolder(const fs::path& root, std::vector<std::string>& notes,
+                                        const std::atomic<bool>* cancel) {
     std::vector<Soundtrack> soundtracks;
     const Listing listing = ListFolder(root);
     AddSoundtrack(soundtracks, notes, FolderName(root), listing.musicFiles);
+    Walk walk{{root}, cancel};
     for (const fs::path& folder : listing.folders) {
+        if (walk.OnPath(folder)) continue;
         std::vector<fs::path> songs;
-        CollectSongs(folder, songs);
+        CollectBelow(folder, walk, songs);
+        if (walk.Stopped()) return {};
         AddSoundtrack(soundtracks, notes, FolderName(folder), songs);
     }
     return soundtracks;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/little_endian.h"
 
@@ -54,6 +55,17 @@ std::string SongPath(std::uint32_t soundtrackId, std::uint32_t songIndex) {
     char text[32];
     std::snprintf(text, sizeof text, "%04x/%08x.WMA", soundtrackId, (soundtrackId << 16) | songIndex);
     return text;
+}
+
+bool IsSongPath(const std::string& name) {
+    constexpr std::string_view kForm = "xxxx/xxxxxxxx.WMA";
+    if (name.size() != kForm.size()) return false;
+    for (std::size_t i = 0; i < kForm.size(); ++i) {
+        const char c = name[i];
+        const bool hexDigit = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+        if (kForm[i] == 'x' ? !hexDigit : c != kForm[i]) return false;
+    }
+    return true;
 }
 
 void WriteDbName(std::string& image, std::size_t offset, const std::string& name) {

@@ -27,6 +27,8 @@ struct Soundtrack {
 
 // The song file's name relative to the game's MUSIC folder: "%04x/%08x.WMA".
 std::string SongPath(std::uint32_t soundtrackId, std::uint32_t songIndex);
+// Whether name has SongPath's form: four lower-case hexadecimal digits, '/', eight, ".WMA".
+bool IsSongPath(const std::string& name);
 
 // The whole ST.DB. The header lists at most 100 soundtracks; every soundtrack's songs still get
 // their group blocks, so the size is 0xCA00 + 0x200 x (the sum of ceil(songs / 6)).

@@ -191,6 +191,19 @@ TEST_F(DiskUseLinkTest, LinksCountNothingWhereverTheyStand) {
     EXPECT_EQ(builder->ToolsDiskUse(), 5u);
 }
 
+// A tools folder that is a link is not gone through: what it leads to is neither counted nor removed.
+TEST_F(DiskUseLinkTest, ALinkedToolsFolderListsNothing) {
+    Open("disk_use_linked");
+    ASSERT_TRUE(IsLink(fixture / "base" / "tools"));
+    EXPECT_THAT(builder->ListToolFolders(), IsEmpty());
+    EXPECT_EQ(builder->ToolsDiskUse(), 0u);
+    std::string error;
+    EXPECT_TRUE(builder->RemoveTools(error)) << error;
+    EXPECT_EQ(test::ReadFile(fixture / "outside" / "cmake" / "bin" / "cmake.txt"), "cmake");
+    EXPECT_EQ(test::ReadFile(fixture / "outside" / "git" / "git.txt"), "git");
+    EXPECT_THAT(logged, IsEmpty());
+}
+
 // The safety of the removal: a link in a tool folder goes as a link, and what it leads to stays.
 TEST_F(DiskUseLinkTest, RemovingAToolFolderLeavesWhatItsLinkLeadsTo) {
     Open("disk_use_remove");

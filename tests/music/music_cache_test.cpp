@@ -55,7 +55,18 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"largest_time", R"({"time":9223372036854775807})", true, 0, 9223372036854775807, "", nullptr, 0},
         EntryCase{"file_leading_out", R"({"file":"../../launcher.json"})", true, 0, 0, "", nullptr, 0},
         EntryCase{"file_rooted", R"({"file":"/etc/passwd"})", true, 0, 0, "", nullptr, 0},
-        EntryCase{"file_empty", R"({"file":""})", true, 0, 0, "", nullptr, 0}),
+        EntryCase{"file_empty", R"({"file":""})", true, 0, 0, "", nullptr, 0},
+        // Only a song file's name: never the work folder's files or the import's own.
+        EntryCase{"file_staged", R"({"file":".staging/0.WMA"})", true, 0, 0, "", nullptr, 0},
+        EntryCase{"file_the_database", R"({"file":"ST.DB"})", true, 0, 0, "", nullptr, 0},
+        EntryCase{"file_the_cache", R"({"file":"launcher-music.json"})", true, 0, 0, "", nullptr, 0},
+        EntryCase{"file_upper_case_digits", R"({"file":"000A/000A0000.WMA"})", true, 0, 0, "", nullptr, 0},
+        EntryCase{"file_lower_case_extension", R"({"file":"0001/00010000.wma"})", true, 0, 0, "", nullptr, 0},
+        EntryCase{"file_short_song_id", R"({"file":"0001/0001000.WMA"})", true, 0, 0, "", nullptr, 0},
+        EntryCase{"file_backslash", R"({"file":"0001\\00010000.WMA"})", true, 0, 0, "", nullptr, 0},
+        EntryCase{"file_in_a_subfolder", R"({"file":"0001/0001/00010000.WMA"})", true, 0, 0, "", nullptr, 0},
+        EntryCase{"file_song_of_soundtrack_100", R"({"file":"0064/006401f7.WMA"})", true, 0, 0, "0064/006401f7.WMA",
+                  nullptr, 0}),
     test::CaseName());
 
 TEST(MusicCacheTest, TheTextIsSortedIndentedByOneAndMendsBadBytes) {

@@ -8,11 +8,17 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "music/soundtrack_db.h"
 #include "platform/text.h"
 #include "tests/music/music_import_fixture.h"
+#ifndef _WIN32
+#include "tests/support/immutable_file.h"
+#endif
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -59,6 +65,55 @@ private:
 #endif
 };
 
+// A song file that can be neither removed nor replaced while this lives: on Windows held open as the
+// game or a scanner would hold it; natively made immutable (chattr +i) as root, elsewhere its folder
+// made read-only.
+class SongLock {
+public:
+    SongLock(Platform& platform, const fs::path& file) : file_(file) {
+#ifdef _WIN32
+        (void)platform;
+        handle_ = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        held_ = handle_ != INVALID_HANDLE_VALUE;
+#else
+        if (geteuid() == 0) {
+            immutable_ = std::make_unique<ImmutableFile>(platform, file);
+            held_ = immutable_->made();
+        } else {
+            held_ = chmod(file.parent_path().c_str(), 0555) == 0;
+        }
+#endif
+    }
+    ~SongLock() { Release(); }
+    SongLock(const SongLock&) = delete;
+    SongLock& operator=(const SongLock&) = delete;
+
+    bool held() const { return held_; }
+    void Release() {
+        if (!held_) return;
+        held_ = false;
+#ifdef _WIN32
+        CloseHandle(handle_);
+#else
+        if (immutable_) {
+            immutable_.reset();
+        } else {
+            chmod(file_.parent_path().c_str(), 0755);
+        }
+#endif
+    }
+
+private:
+    fs::path file_;
+    bool held_ = false;
+#ifdef _WIN32
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+    std::unique_ptr<ImmutableFile> immutable_;
+#endif
+};
+
 class MusicImportFaultTest : public MusicImportTest {
 protected:
     void SetUp() override {
@@ -74,6 +129,25 @@ protected:
                         std::string("wma of ") + song);
         }
         return library;
+    }
+
+    // Imports while another thread sets the cancel flag whenever stopNow says so (asked every 20 ms):
+    // the import must end as stopped.
+    void ImportStopped(const fs::path& library, const std::function<bool()>& stopNow) {
+        std::atomic<bool> done{false};
+        std::thread stopper([&] {
+            while (!done) {
+                if (stopNow()) builder->cancel = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const bool imported = Import(library);
+        done = true;
+        stopper.join();
+        EXPECT_FALSE(imported);
+        EXPECT_EQ(error, "cancelled");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // a hang guard only
     }
 
     // Each song's file in MUSIC, by the source's name, as the cache gives it.
@@ -112,30 +186,41 @@ TEST_F(MusicImportFaultTest, AStopPutsTheReusedSongsBack) {
 TEST_F(MusicImportFaultTest, AStopEndsARunningConversion) {
     const fs::path library = MakeLibrary();
     WriteFile(library / "Jazz" / "j1.flac.sleep", "60000");
-    std::atomic<bool> done{false};
-    std::thread stopper([&] {
-        // Once the converter is running on the sleeping song.
-        const std::string sleeping = "ffmpeg " + PathToUtf8(library / "Jazz" / "j1.flac");
-        while (!done) {
-            for (const std::string& run : TakeRuns()) {
-                if (run == sleeping) {
-                    builder->cancel = true;
-                    return;
-                }
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+    // Once the converter is running on the sleeping song.
+    const std::string sleeping = "ffmpeg " + PathToUtf8(library / "Jazz" / "j1.flac");
+    bool seen = false;
+    ImportStopped(library, [&] {
+        for (const std::string& run : TakeRuns()) seen = seen || run == sleeping;
+        return seen;
     });
-    const auto start = std::chrono::steady_clock::now();
-    const bool imported = Import(library);
-    done = true;
-    stopper.join();
-    EXPECT_FALSE(imported);
-    EXPECT_EQ(error, "cancelled");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // a hang guard only
     EXPECT_THAT(MusicFiles(), IsEmpty());
     EXPECT_FALSE(fs::exists(Music() / ".staging"));
 }
+
+#ifndef _WIN32
+// Stop while the folder is scanned, which links make long here: two a level, 24 levels, about 2^25
+// folders to list.
+TEST_F(MusicImportFaultTest, AStopDuringTheScanEndsTheImport) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    const std::map<std::string, std::string> before = MusicFiles();
+    const fs::path deep = library / "Deep";
+    for (int level = 0; level < 24; ++level) {
+        const fs::path folder = deep / ("n" + std::to_string(level));
+        fs::create_directories(folder);
+        if (level == 23) continue;
+        for (const char* link : {"a", "b"}) fs::create_directory_symlink("../n" + std::to_string(level + 1), folder / link);
+    }
+    TakeRuns();
+    result = "untouched";
+    // Again and again, since the import clears the flag when it starts.
+    ImportStopped(library, [] { return true; });
+    EXPECT_EQ(result, "untouched");
+    EXPECT_TRUE(MusicFiles() == before);
+    EXPECT_FALSE(fs::exists(Music() / ".staging"));
+    EXPECT_THAT(TakeRuns(), IsEmpty());
+}
+#endif
 
 // A cache that could not be written must not outlive the files it names: positions are names, and
 // the next import would give songs another song's file.
@@ -200,6 +285,87 @@ TEST_F(MusicImportFaultTest, ADatabaseThatCannotBeRemovedEndsTheImportAsAStopDoe
 }
 #endif
 
+// An old song file that cannot be replaced keeps its audio under a name that a new song now has:
+// that song is counted and logged, and the cache forgets it, so that no later import takes the old
+// audio for it.
+TEST_F(MusicImportFaultTest, ASongThatCannotBePutInPlaceIsConvertedAgainNextTime) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    const std::map<std::string, std::string> songs = SongFiles();
+    // Jazz is soundtrack 1, so j1.flac's file is the first song's.
+    ASSERT_EQ(ReadFile(Music() / "0001" / "00010000.WMA"), "wma of Jazz/j1.flac");
+
+    // A soundtrack that sorts first takes that name for b1.mp3.
+    AddFakeSong(library / "Blues" / "b1.mp3", "duration=2\n", "wma of Blues/b1.mp3");
+    const std::string b1 = PathToUtf8(library / "Blues" / "b1.mp3");
+    SongLock lock(*platform, Music() / "0001" / "00010000.WMA");
+    if (!lock.held()) GTEST_SKIP() << "the song file cannot be locked here";
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        logged.clear();
+        ASSERT_TRUE(Import(library)) << error;
+        EXPECT_EQ(result, "6 songs in 3 soundtracks (1 could not be put in place: see launcher.log)");
+        EXPECT_THAT(MusicLog(),
+                    testing::Contains(testing::StartsWith("music: " + b1 + " could not be put in place as "
+                                                          "0001/00010000.WMA: ")));
+        EXPECT_FALSE(Cache().contains(b1));
+        EXPECT_EQ(ReadFile(Music() / "0001" / "00010000.WMA"), "wma of Jazz/j1.flac");
+    }
+    // The second time only b1.mp3 was converted: the other songs were in place.
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr(", 1 converted, 5 kept from last time"));
+
+    lock.Release();
+    logged.clear();
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_EQ(result, "6 songs in 3 soundtracks");
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr(", 1 converted, 5 kept from last time"));
+    std::map<std::string, std::string> expected = songs;
+    expected["b1.mp3"] = "wma of Blues/b1.mp3";
+    EXPECT_EQ(SongFiles(), expected);
+}
+
+#ifndef _WIN32
+// "x\xFF.wav" is not UTF-8: its key, mended, would be that of a real "x\u{FFFD}.wav", and one song
+// would take the other's file when both sources have one size and one time.
+TEST_F(MusicImportFaultTest, ASongWhoseKeyIsNotUtf8IsNeverCached) {
+    const fs::path library = temp / "odd";
+    const fs::path bad = library / "x\xFF.wav";
+    const fs::path replacement = library / "x\xEF\xBF\xBD.wav";
+    AddFakeSong(bad, "duration=1\n", "wma of the bad byte");
+    AddFakeSong(replacement, "duration=1\n", "wma of the replacement character");
+    for (const fs::path& source : {bad, replacement}) {
+        WriteFile(source, "the same size");
+        fs::last_write_time(source, fs::last_write_time(library));
+    }
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        logged.clear();
+        ASSERT_TRUE(Import(library)) << error;
+        EXPECT_THAT(MusicLog().back(), testing::HasSubstr(run == 0 ? ", 2 converted, 0 kept" : ", 1 converted, 1 kept"));
+        const nlohmann::json cache = Cache();
+        ASSERT_EQ(cache.size(), 1u);
+        EXPECT_EQ(cache.begin().key(), PathToUtf8(replacement));
+        // The names sort by their bytes: the replacement character first.
+        const std::map<std::string, std::string> files = MusicFiles();
+        EXPECT_EQ(files.at("0001/00010000.WMA"), "wma of the replacement character");
+        EXPECT_EQ(files.at("0001/00010001.WMA"), "wma of the bad byte");
+    }
+}
+#endif
+
+#ifndef _WIN32
+// A folder's name that is not UTF-8 reaches ST.DB mended, as a song's does.
+TEST_F(MusicImportFaultTest, ASoundtrackNameThatIsNotUtf8IsMended) {
+    const fs::path library = temp / "Mus\xFFik and more";
+    AddFakeSong(library / "a.mp3", "duration=1\nTAG:title=A\n", "wma of a");
+    AddFakeSong(library / "Sub\xFE" / "b.mp3", "duration=2\nTAG:title=B\n", "wma of b");
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_TRUE(ReadFile(Music() / "ST.DB") ==
+                BuildSoundtrackDb({Soundtrack{"Mus\xEF\xBF\xBDik and more", {Song{library / "a.mp3", "A", 1000}}},
+                                   Soundtrack{"Sub\xEF\xBF\xBD", {Song{library / "Sub\xFE" / "b.mp3", "B", 2000}}}}));
+}
+#endif
+
 TEST_F(MusicImportFaultTest, UselessProberOutputGivesTheFileNameAndNoDuration) {
     const fs::path library = temp / "library";
     AddFakeSong(library / "bytes.mp3", "duration=2\nTAG:title=\xFF\xFE\n", "wma of bytes");
@@ -238,6 +404,20 @@ TEST_F(MusicImportFaultTest, ACachedFileNameLeadingOutOfMusicIsNotFollowed) {
     EXPECT_THAT(MusicLog().back(), testing::HasSubstr("1 converted, 4 kept from last time"));
     EXPECT_EQ(ReadFile(temp / "outside.WMA"), "not the launcher's");
     EXPECT_EQ(SongFiles()["r1.mp3"], "wma of Rock/r1.mp3");
+}
+
+// An edited "file" naming the staged file of a song reused before it in the same import.
+TEST_F(MusicImportFaultTest, ACachedFileNameThatIsNoSongFileIsNotFollowed) {
+    const fs::path library = MakeLibrary();
+    ASSERT_TRUE(Import(library)) << error;
+    const std::map<std::string, std::string> songs = SongFiles();
+    nlohmann::json cache = Cache();
+    cache[PathToUtf8(library / "Rock" / "r1.mp3")]["file"] = ".staging/0.WMA";
+    WriteFile(Music() / "launcher-music.json", cache.dump());
+    logged.clear();
+    ASSERT_TRUE(Import(library)) << error;
+    EXPECT_THAT(MusicLog().back(), testing::HasSubstr("1 converted, 4 kept from last time"));
+    EXPECT_EQ(SongFiles(), songs);
 }
 
 TEST_F(MusicImportFaultTest, EverySongFailingStillCompletes) {

@@ -550,7 +550,11 @@ std::string ArgumentDifference(const std::vector<std::string>& args, const std::
 }
 
 bool ReadSideFile(const std::string& song, const char* suffix, std::string& text) {
+#ifdef _WIN32
     std::ifstream in(launcher::Utf8Path(song + suffix), std::ios::binary);
+#else
+    std::ifstream in(song + suffix, std::ios::binary);  // a Linux file name need not be UTF-8
+#endif
     if (!in) return false;
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;

@@ -63,3 +63,48 @@ file(WRITE "${base}/base/tools/git/cmd/git.txt" "git")
 file(WRITE "${base}/base/tools/ninja/ninja.txt" "ninja")
 file(WRITE "${base}/base/downloads/part.bin" "part")
 file(WRITE "${base}/base/agreed.txt" "https://example.invalid/terms")
+
+# and one whose tools folder is itself a link to folders of someone else's:
+#   disk_use_linked/outside/cmake/bin/cmake.txt, outside/git/git.txt
+#   disk_use_linked/base/tools -> disk_use_linked/outside
+set(base "${ROOT}/disk_use_linked")
+file(MAKE_DIRECTORY "${base}/outside/cmake/bin" "${base}/outside/git" "${base}/base")
+file(WRITE "${base}/outside/cmake/bin/cmake.txt" "cmake")
+file(WRITE "${base}/outside/git/git.txt" "git")
+file(CREATE_LINK "${base}/outside" "${base}/base/tools" SYMBOLIC)
+
+# And music folders that links lead round or into the game's own music folder:
+#   music/self/Music/song.mp3, here -> ., again -> .           (two links to the folder itself)
+#   music/ancestor/Music/song.mp3, Album/track.mp3, Album/Disc/up -> ../..   (a link to an ancestor)
+#   music/long/Music/first.mp3, Songs/n0 ... n23, each n<i>/a and n<i>/b -> ../n<i+1>  (2^25 listings)
+#   music/game/base/play/hdd/E/TDATA/FFFE0000/MUSIC/Album/mine.mp3
+#   music/game/to -> base/play/hdd/E/TDATA/FFFE0000/MUSIC, music/game/into -> .../MUSIC/Album
+set(base "${ROOT}/music/self/Music")
+file(MAKE_DIRECTORY "${base}")
+file(WRITE "${base}/song.mp3" "song")
+file(CREATE_LINK "." "${base}/here" SYMBOLIC)
+file(CREATE_LINK "." "${base}/again" SYMBOLIC)
+
+set(base "${ROOT}/music/ancestor/Music")
+file(MAKE_DIRECTORY "${base}/Album/Disc")
+file(WRITE "${base}/song.mp3" "song")
+file(WRITE "${base}/Album/track.mp3" "track")
+file(CREATE_LINK "../.." "${base}/Album/Disc/up" SYMBOLIC)
+
+set(base "${ROOT}/music/long/Music/Songs")
+foreach(level RANGE 0 23)
+  math(EXPR next "${level} + 1")
+  file(MAKE_DIRECTORY "${base}/n${level}")
+  if(level LESS 23)
+    file(CREATE_LINK "../n${next}" "${base}/n${level}/a" SYMBOLIC)
+    file(CREATE_LINK "../n${next}" "${base}/n${level}/b" SYMBOLIC)
+  endif()
+endforeach()
+file(WRITE "${ROOT}/music/long/Music/first.mp3" "first")
+
+set(base "${ROOT}/music/game")
+set(music "${base}/base/play/hdd/E/TDATA/FFFE0000/MUSIC")
+file(MAKE_DIRECTORY "${music}/Album")
+file(WRITE "${music}/Album/mine.mp3" "mine")
+file(CREATE_LINK "${music}" "${base}/to" SYMBOLIC)
+file(CREATE_LINK "${music}/Album" "${base}/into" SYMBOLIC)
