@@ -228,12 +228,19 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{"At96", 96, {0, 0, 1920, 1040}, {510, 170, 900, 700}, {640, 480}},
         // 900 x 1.25 and 700 x 1.25 exactly; the work area below a taskbar at the top.
         GeometryCase{"At120TaskbarAtTop", 120, {0, 40, 1920, 1040}, {397, 122, 1125, 875}, {800, 600}},
-        // 900 x 125 / 96 = 1171.875 and 700 x 125 / 96 = 911.46: truncated. 640 x 125 / 96 = 833.33.
-        GeometryCase{"At125Truncated", 125, {0, 0, 1366, 728}, {97, -91, 1171, 911}, {833, 625}},
-        // The window larger than the work area starts left of and above it (division towards zero).
-        GeometryCase{"At192LargerThanTheWorkArea", 192, {0, 0, 1280, 1001}, {-260, -199, 1800, 1400}, {1280, 960}},
+        // 900 x 125 / 96 = 1171.875 and 700 x 125 / 96 = 911.46: truncated, then the height cut to
+        // the work area of a 1366 x 768 laptop, whose top it starts at. 640 x 125 / 96 = 833.33.
+        GeometryCase{"At125CutToTheWorkArea", 125, {0, 0, 1366, 728}, {97, 0, 1171, 728}, {833, 625}},
+        GeometryCase{"At125BelowATaskbarAtTheTop", 125, {0, 40, 1366, 728}, {97, 40, 1171, 728}, {833, 625}},
+        // 1800 x 1400 cut to the whole work area.
+        GeometryCase{"At192LargerThanTheWorkArea", 192, {0, 0, 1280, 1001}, {0, 0, 1280, 1001}, {1280, 960}},
+        // The smallest size wins over a work area smaller still; the corner stays inside it.
+        GeometryCase{"SmallestSizeLargerThanTheWorkArea", 192, {100, 50, 1200, 900}, {100, 50, 1280, 960},
+                     {1280, 960}},
         // A second monitor's work area to the left of the main one.
         GeometryCase{"At144OnTheLeftMonitor", 144, {-2560, 0, 2560, 1400}, {-1955, 175, 1350, 1050}, {960, 720}},
+        GeometryCase{"At144CutOnASmallerLeftMonitor", 144, {-1366, 0, 1366, 728}, {-1358, 0, 1350, 728},
+                     {960, 720}},
         // 640 x 97 / 96 = 646.67: multiplied first, then divided.
         GeometryCase{"At97", 97, {0, 0, 1000, 800}, {45, 46, 909, 707}, {646, 485}}),
     test::CaseName());
