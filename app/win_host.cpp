@@ -13,6 +13,7 @@
 
 #include "app/game_wait_win.h"
 #include "app/launcher_run.h"
+#include "app/message_drain.h"
 #include "app/theme.h"
 #include "app/window_geometry.h"
 #include "platform/executable_path.h"
@@ -105,6 +106,35 @@ LRESULT WINAPI WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     }
 }
 
+// The mouse button a message presses or releases, as ImGui's Win32 backend reads it.
+ButtonChange MouseButtonChange(const MSG& message) {
+    const int extra = GET_XBUTTON_WPARAM(message.wParam) == XBUTTON1 ? 3 : 4;
+    switch (message.message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            return {0, true};
+        case WM_LBUTTONUP:
+            return {0, false};
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK:
+            return {1, true};
+        case WM_RBUTTONUP:
+            return {1, false};
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK:
+            return {2, true};
+        case WM_MBUTTONUP:
+            return {2, false};
+        case WM_XBUTTONDOWN:
+        case WM_XBUTTONDBLCLK:
+            return {extra, true};
+        case WM_XBUTTONUP:
+            return {extra, false};
+        default:
+            return {};
+    }
+}
+
 class WinHost final : public LauncherHost {
 public:
     explicit WinHost(HINSTANCE instance) : instance_(instance) {}
@@ -191,16 +221,17 @@ public:
 
     bool DispatchMessages() override {
         bool quit = false;
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-            if (message.message == WM_QUIT) quit = true;
-        }
+        drain_.Drain([](MSG& message) { return PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0; },
+                     MouseButtonChange, [&quit](const MSG& message) {
+                         TranslateMessage(&message);
+                         DispatchMessageW(&message);
+                         if (message.message == WM_QUIT) quit = true;
+                     });
         return !quit;
     }
 
     void WaitForMessages(int milliseconds) override {
+        if (drain_.holding()) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(milliseconds), QS_ALLINPUT);
     }
 
@@ -246,6 +277,7 @@ private:
     bool classRegistered_ = false;
     UINT dpi_ = 96;
     GameProcess game_;
+    MessageDrain<MSG> drain_;
 };
 
 }  // namespace
