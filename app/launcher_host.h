@@ -14,6 +14,9 @@ namespace launcher {
 
 enum class WindowOpening { kOpen, kNoWindow, kNoDevice };
 
+// What became of a presented frame.
+enum class Presented { kShown, kOccluded };
+
 class LauncherHost {
 public:
     virtual ~LauncherHost() = default;
@@ -45,8 +48,11 @@ public:
     virtual void WaitForMessages(int milliseconds) = 0;
     // Applies a pending resize, then starts the backends' frame (before ImGui::NewFrame).
     virtual void BeginFrame() = 0;
-    // Renders ImGui's draw data over the clear colour and presents it (after ImGui::Render).
-    virtual void EndFrame() = 0;
+    // Renders ImGui's draw data over the clear colour and presents it (after ImGui::Render);
+    // kOccluded when nothing of the window can be seen (the screen locked or asleep, a UAC prompt).
+    virtual Presented EndFrame() = 0;
+    // After an occluded frame: whether the window still cannot be seen, asked without drawing.
+    virtual bool StillOccluded() = 0;
     virtual bool Minimized() = 0;
     virtual bool Visible() = 0;
     virtual void Hide() = 0;

@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
-// While the window is minimised or hidden a turn draws nothing and waits this long for a message.
+// While the window is minimised, hidden or occluded a turn draws nothing and waits this long for a
+// message.
 constexpr int kIdleWaitMilliseconds = 50;
 
 }  // namespace
@@ -140,17 +141,24 @@ bool LauncherRun::OpenWindow() {
 
 bool LauncherRun::Turn() {
     if (!host_.DispatchMessages()) return false;
-    if (host_.Minimized() || !host_.Visible()) {
-        host_.WaitForMessages(kIdleWaitMilliseconds);
-    } else {
+    if (Drawable()) {
         host_.BeginFrame();
         ImGui::NewFrame();
         LauncherWindow(*app_, host_.Window(), headingFont_);
         ImGui::Render();
-        host_.EndFrame();
+        occluded_ = host_.EndFrame() == Presented::kOccluded;
+    } else {
+        host_.WaitForMessages(kIdleWaitMilliseconds);
     }
     if (RestartAfterUpdate(*app_, executable_)) return false;
     return HandlePlayAtStart();
+}
+
+bool LauncherRun::Drawable() {
+    if (host_.Minimized() || !host_.Visible()) return false;
+    // An occluded window's presents return at once: drawing on would spin a core.
+    if (occluded_) occluded_ = host_.StillOccluded();
+    return !occluded_;
 }
 
 bool LauncherRun::HandlePlayAtStart() {

@@ -56,6 +56,8 @@ private:
     void ReadSettings();
     void DecidePlayAtStart();
     bool OpenWindow();
+    // Whether this turn draws a frame: not while the window is minimised, hidden or occluded.
+    bool Drawable();
     // Steps after the frame; false when the loop ends.
     bool HandlePlayAtStart();
     bool StartGameAndWait();
@@ -71,6 +73,7 @@ private:
     ImFont* headingFont_ = nullptr;
     bool imguiStarted_ = false;
     bool windowOpen_ = false;
+    bool occluded_ = false;
 };
 
 }  // namespace launcher

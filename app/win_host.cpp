@@ -246,14 +246,17 @@ public:
         ImGui_ImplWin32_NewFrame();
     }
 
-    void EndFrame() override {
+    Presented EndFrame() override {
         deviceContext->OMSetRenderTargets(1, &renderTarget, nullptr);
         // The theme's window background under the frame.
         const ImVec4 clear = ImGui::ColorConvertU32ToFloat4(palette::kBackground);
         deviceContext->ClearRenderTargetView(renderTarget, &clear.x);
         ImGui_ImplDX11_RenderDrawData(ImGui::GetDrawData());
-        swapChain->Present(1, 0);
+        // An occluded window's present returns at once, without waiting for the vertical blank.
+        return swapChain->Present(1, 0) == DXGI_STATUS_OCCLUDED ? Presented::kOccluded : Presented::kShown;
     }
+
+    bool StillOccluded() override { return swapChain->Present(0, DXGI_PRESENT_TEST) == DXGI_STATUS_OCCLUDED; }
 
     bool Minimized() override { return IsIconic(window_) != 0; }
     bool Visible() override { return IsWindowVisible(window_) != 0; }

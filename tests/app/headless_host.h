@@ -29,6 +29,9 @@ public:
     std::filesystem::path fontsFolder;
     bool quit = false;
     bool minimized = false;
+    // What each frame's present says, and what a test of an occluded window answers.
+    Presented present = Presented::kShown;
+    bool occluded = false;
     // The game's start fails with this code when it is not 0.
     std::uint32_t gameStartError = 0;
     std::uint32_t gameExitCode = 0;
@@ -47,6 +50,7 @@ public:
     bool backendsStarted = false;
     int frames = 0;
     int waits = 0;
+    int occlusionTests = 0;
     bool hidden = false;
     std::vector<std::pair<std::filesystem::path, std::filesystem::path>> gameStarts;  // program, folder
     int gameWaits = 0;
@@ -65,7 +69,14 @@ public:
     bool DispatchMessages() override { return !quit; }
     void WaitForMessages(int) override { ++waits; }
     void BeginFrame() override;
-    void EndFrame() override { ++frames; }
+    Presented EndFrame() override {
+        ++frames;
+        return present;
+    }
+    bool StillOccluded() override {
+        ++occlusionTests;
+        return occluded;
+    }
     bool Minimized() override { return minimized; }
     bool Visible() override { return !hidden; }
     void Hide() override { hidden = true; }

@@ -517,5 +517,28 @@ INSTANTIATE_TEST_SUITE_P(Windows, HiddenWindowTest,
                                          HiddenCase{"MinimizedAndHidden", true, true}),
                          test::CaseName());
 
+TEST_F(StartUpTest, AnOccludedWindowDrawsNothingAndWaitsUntilItCanBeSeenAgain) {
+    ASSERT_EQ(MakeRun("dev").Start(), LauncherRun::kRunning);
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.frames, 1);
+    // The screen is locked: the next present says so, and the tests go on saying so.
+    host.present = Presented::kOccluded;
+    host.occluded = true;
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.frames, 2);
+    host.present = Presented::kShown;
+    for (int turn = 0; turn < 3; ++turn) ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.frames, 2);
+    EXPECT_EQ(host.waits, 3);
+    EXPECT_EQ(host.occlusionTests, 3);
+    // Unlocked: one more test, then frames as before.
+    host.occluded = false;
+    ASSERT_TRUE(run->Turn());
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.frames, 4);
+    EXPECT_EQ(host.waits, 3);
+    EXPECT_EQ(host.occlusionTests, 4);
+}
+
 }  // namespace
 }  // namespace launcher
