@@ -15,7 +15,7 @@ namespace launcher {
 enum class WindowOpening { kOpen, kNoWindow, kNoDevice };
 
 // What became of a presented frame.
-enum class Presented { kShown, kOccluded };
+enum class Presented { kShown, kOccluded, kDeviceLost };
 
 class LauncherHost {
 public:
@@ -46,13 +46,18 @@ public:
     virtual bool DispatchMessages() = 0;
     // Returns when a message arrives or the time has passed.
     virtual void WaitForMessages(int milliseconds) = 0;
-    // Applies a pending resize, then starts the backends' frame (before ImGui::NewFrame).
-    virtual void BeginFrame() = 0;
+    // Applies a pending resize, then starts the backends' frame (before ImGui::NewFrame); false,
+    // with nothing started, when there is nothing to draw into (the device was lost).
+    virtual bool BeginFrame() = 0;
     // Renders ImGui's draw data over the clear colour and presents it (after ImGui::Render);
-    // kOccluded when nothing of the window can be seen (the screen locked or asleep, a UAC prompt).
+    // kOccluded when nothing of the window can be seen (the screen locked or asleep, a UAC prompt),
+    // kDeviceLost after a driver update or reset or a change of GPU.
     virtual Presented EndFrame() = 0;
     // After an occluded frame: whether the window still cannot be seen, asked without drawing.
     virtual bool StillOccluded() = 0;
+    // After a lost device: stops the renderer backend, makes the device again (the hardware driver,
+    // else WARP) and starts the backend on it; false when no device could be made yet.
+    virtual bool RestoreDevice() = 0;
     virtual bool Minimized() = 0;
     virtual bool Visible() = 0;
     virtual void Hide() = 0;

@@ -21,8 +21,8 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
-// While the window is minimised, hidden or occluded a turn draws nothing and waits this long for a
-// message.
+// While the window is minimised, hidden or occluded, or the device lost, a turn draws nothing and
+// waits this long for a message.
 constexpr int kIdleWaitMilliseconds = 50;
 
 }  // namespace
@@ -142,11 +142,7 @@ bool LauncherRun::OpenWindow() {
 bool LauncherRun::Turn() {
     if (!host_.DispatchMessages()) return false;
     if (Drawable()) {
-        host_.BeginFrame();
-        ImGui::NewFrame();
-        LauncherWindow(*app_, host_.Window(), headingFont_);
-        ImGui::Render();
-        occluded_ = host_.EndFrame() == Presented::kOccluded;
+        DrawFrame();
     } else {
         host_.WaitForMessages(kIdleWaitMilliseconds);
     }
@@ -156,9 +152,27 @@ bool LauncherRun::Turn() {
 
 bool LauncherRun::Drawable() {
     if (host_.Minimized() || !host_.Visible()) return false;
+    if (deviceLost_) {
+        if (!host_.RestoreDevice()) return false;
+        deviceLost_ = false;
+        occluded_ = false;
+    }
     // An occluded window's presents return at once: drawing on would spin a core.
     if (occluded_) occluded_ = host_.StillOccluded();
     return !occluded_;
+}
+
+void LauncherRun::DrawFrame() {
+    if (!host_.BeginFrame()) {
+        deviceLost_ = true;
+        return;
+    }
+    ImGui::NewFrame();
+    LauncherWindow(*app_, host_.Window(), headingFont_);
+    ImGui::Render();
+    const Presented presented = host_.EndFrame();
+    occluded_ = presented == Presented::kOccluded;
+    deviceLost_ = presented == Presented::kDeviceLost;
 }
 
 bool LauncherRun::HandlePlayAtStart() {

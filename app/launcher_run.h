@@ -56,8 +56,10 @@ private:
     void ReadSettings();
     void DecidePlayAtStart();
     bool OpenWindow();
-    // Whether this turn draws a frame: not while the window is minimised, hidden or occluded.
+    // Whether this turn draws a frame: not while the window is minimised, hidden or occluded, nor
+    // while the device is lost and cannot be made again.
     bool Drawable();
+    void DrawFrame();
     // Steps after the frame; false when the loop ends.
     bool HandlePlayAtStart();
     bool StartGameAndWait();
@@ -74,6 +76,7 @@ private:
     bool imguiStarted_ = false;
     bool windowOpen_ = false;
     bool occluded_ = false;
+    bool deviceLost_ = false;
 };
 
 }  // namespace launcher

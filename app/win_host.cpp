@@ -30,10 +30,14 @@ constexpr wchar_t kWindowClass[] = L"QuenforgeLauncher";
 constexpr DWORD kImmersiveDarkMode = 20;
 
 // Shared by WndProc and the loop, on the interface thread only.
-ID3D11Device* device = nullptr;
-ID3D11DeviceContext* deviceContext = nullptr;
-IDXGISwapChain* swapChain = nullptr;
-ID3D11RenderTargetView* renderTarget = nullptr;
+// The device objects, made and released together; no view while the device is lost.
+struct DeviceObjects {
+    ID3D11Device* device = nullptr;
+    ID3D11DeviceContext* context = nullptr;
+    IDXGISwapChain* swapChain = nullptr;
+    ID3D11RenderTargetView* view = nullptr;
+};
+DeviceObjects d3d;
 // The client size to resize the swap chain to; 0 when none is pending.
 UINT resizeWidth = 0;
 UINT resizeHeight = 0;
@@ -44,11 +48,31 @@ void Release(Com*& object) {
     object = nullptr;
 }
 
-void CreateRenderTarget() {
+// What Direct3D answers once the device is gone: a driver updated or reset (a TDR), the GPU
+// removed or switched.
+bool DeviceLost(HRESULT result) { return result == DXGI_ERROR_DEVICE_REMOVED || result == DXGI_ERROR_DEVICE_RESET; }
+
+bool CreateRenderTarget() {
     ID3D11Texture2D* backBuffer = nullptr;
-    if (FAILED(swapChain->GetBuffer(0, IID_PPV_ARGS(&backBuffer)))) return;
-    device->CreateRenderTargetView(backBuffer, nullptr, &renderTarget);
+    if (FAILED(d3d.swapChain->GetBuffer(0, IID_PPV_ARGS(&backBuffer)))) return false;
+    const HRESULT made = d3d.device->CreateRenderTargetView(backBuffer, nullptr, &d3d.view);
     backBuffer->Release();
+    return SUCCEEDED(made);
+}
+
+// Alt+Enter would switch the swap chain to exclusive full screen, which the window is not made for.
+void RefuseAltEnter(HWND window) {
+    IDXGIFactory* factory = nullptr;
+    if (FAILED(d3d.swapChain->GetParent(IID_PPV_ARGS(&factory)))) return;
+    factory->MakeWindowAssociation(window, DXGI_MWA_NO_ALT_ENTER);
+    factory->Release();
+}
+
+void ReleaseDevice() {
+    Release(d3d.view);
+    Release(d3d.swapChain);
+    Release(d3d.context);
+    Release(d3d.device);
 }
 
 bool CreateDevice(HWND window) {
@@ -63,18 +87,16 @@ bool CreateDevice(HWND window) {
     D3D_FEATURE_LEVEL level{};
     for (const D3D_DRIVER_TYPE driver : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
         if (SUCCEEDED(D3D11CreateDeviceAndSwapChain(nullptr, driver, nullptr, 0, levels, 2, D3D11_SDK_VERSION,
-                                                    &description, &swapChain, &device, &level, &deviceContext))) {
-            return true;
+                                                    &description, &d3d.swapChain, &d3d.device, &level,
+                                                    &d3d.context))) {
+            if (CreateRenderTarget()) {
+                RefuseAltEnter(window);
+                return true;
+            }
+            ReleaseDevice();
         }
     }
     return false;
-}
-
-void ReleaseDevice() {
-    Release(renderTarget);
-    Release(swapChain);
-    Release(deviceContext);
-    Release(device);
 }
 
 LRESULT WINAPI WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -186,7 +208,6 @@ public:
             ReleaseDevice();
             return WindowOpening::kNoDevice;
         }
-        CreateRenderTarget();
         ShowWindow(window_, SW_SHOWDEFAULT);
         return WindowOpening::kOpen;
     }
@@ -203,11 +224,11 @@ public:
 
     void StartBackends() override {
         ImGui_ImplWin32_Init(window_);
-        ImGui_ImplDX11_Init(device, deviceContext);
+        rendererStarted_ = ImGui_ImplDX11_Init(d3d.device, d3d.context);
     }
 
     void StopBackends() override {
-        ImGui_ImplDX11_Shutdown();
+        StopRenderer();
         ImGui_ImplWin32_Shutdown();
     }
 
@@ -235,28 +256,45 @@ public:
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(milliseconds), QS_ALLINPUT);
     }
 
-    void BeginFrame() override {
+    bool BeginFrame() override {
         if (resizeWidth != 0) {
-            Release(renderTarget);
-            swapChain->ResizeBuffers(0, resizeWidth, resizeHeight, DXGI_FORMAT_UNKNOWN, 0);
+            Release(d3d.view);
+            const HRESULT resized = d3d.swapChain->ResizeBuffers(0, resizeWidth, resizeHeight, DXGI_FORMAT_UNKNOWN, 0);
             resizeWidth = resizeHeight = 0;
-            CreateRenderTarget();
+            if (DeviceLost(resized)) return false;
         }
+        if (d3d.view == nullptr && !CreateRenderTarget()) return false;
         ImGui_ImplDX11_NewFrame();
         ImGui_ImplWin32_NewFrame();
+        return true;
     }
 
     Presented EndFrame() override {
-        deviceContext->OMSetRenderTargets(1, &renderTarget, nullptr);
+        d3d.context->OMSetRenderTargets(1, &d3d.view, nullptr);
         // The theme's window background under the frame.
         const ImVec4 clear = ImGui::ColorConvertU32ToFloat4(palette::kBackground);
-        deviceContext->ClearRenderTargetView(renderTarget, &clear.x);
+        d3d.context->ClearRenderTargetView(d3d.view, &clear.x);
         ImGui_ImplDX11_RenderDrawData(ImGui::GetDrawData());
+        const HRESULT presented = d3d.swapChain->Present(1, 0);
         // An occluded window's present returns at once, without waiting for the vertical blank.
-        return swapChain->Present(1, 0) == DXGI_STATUS_OCCLUDED ? Presented::kOccluded : Presented::kShown;
+        if (presented == DXGI_STATUS_OCCLUDED) return Presented::kOccluded;
+        return DeviceLost(presented) ? Presented::kDeviceLost : Presented::kShown;
     }
 
-    bool StillOccluded() override { return swapChain->Present(0, DXGI_PRESENT_TEST) == DXGI_STATUS_OCCLUDED; }
+    bool StillOccluded() override { return d3d.swapChain->Present(0, DXGI_PRESENT_TEST) == DXGI_STATUS_OCCLUDED; }
+
+    bool RestoreDevice() override {
+        StopRenderer();
+        ReleaseDevice();
+        // The new swap chain takes the window's size as it is now.
+        resizeWidth = resizeHeight = 0;
+        if (!CreateDevice(window_)) {
+            ReleaseDevice();
+            return false;
+        }
+        rendererStarted_ = ImGui_ImplDX11_Init(d3d.device, d3d.context);
+        return rendererStarted_;
+    }
 
     bool Minimized() override { return IsIconic(window_) != 0; }
     bool Visible() override { return IsWindowVisible(window_) != 0; }
@@ -275,15 +313,23 @@ public:
     }
 
 private:
+    void StopRenderer() {
+        if (rendererStarted_) ImGui_ImplDX11_Shutdown();
+        rendererStarted_ = false;
+    }
+
     HINSTANCE instance_;
     HWND window_ = nullptr;
     bool classRegistered_ = false;
     UINT dpi_ = 96;
     GameProcess game_;
     MessageDrain<MSG> drain_;
+    bool rendererStarted_ = false;
 };
 
 }  // namespace
+
+std::unique_ptr<LauncherHost> MakeWindowsHost(HINSTANCE instance) { return std::make_unique<WinHost>(instance); }
 
 int RunWindowsLauncher(HINSTANCE instance, const std::string& description, const std::string& version) {
     // Not fatal where it fails (Wine refuses it): the window is then scaled by the system.

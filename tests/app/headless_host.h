@@ -1,7 +1,8 @@
 #pragma once
 // A host that draws nowhere (ImGui's null backend), for running the launcher's real start-up and
-// frame loop in tests: quitting, Shift, minimising, the window's and the device's failures and the
-// game's start are scripted; message boxes, frames and waits are recorded.
+// frame loop in tests: quitting, Shift, minimising, occlusion, the window's and the device's
+// failures, the device's loss and the game's start are scripted; message boxes, frames and waits
+// are recorded.
 
 #include <cstdint>
 #include <filesystem>
@@ -32,6 +33,10 @@ public:
     // What each frame's present says, and what a test of an occluded window answers.
     Presented present = Presented::kShown;
     bool occluded = false;
+    // The device is lost when a frame starts (a resize) while this is set.
+    bool frameStartFails = false;
+    // So many tries to make the device again fail first.
+    int restoreFailures = 0;
     // The game's start fails with this code when it is not 0.
     std::uint32_t gameStartError = 0;
     std::uint32_t gameExitCode = 0;
@@ -51,6 +56,7 @@ public:
     int frames = 0;
     int waits = 0;
     int occlusionTests = 0;
+    int restores = 0;
     bool hidden = false;
     std::vector<std::pair<std::filesystem::path, std::filesystem::path>> gameStarts;  // program, folder
     int gameWaits = 0;
@@ -68,7 +74,7 @@ public:
     void CloseWindow() override { windowClosed = true; }
     bool DispatchMessages() override { return !quit; }
     void WaitForMessages(int) override { ++waits; }
-    void BeginFrame() override;
+    bool BeginFrame() override;
     Presented EndFrame() override {
         ++frames;
         return present;
@@ -77,6 +83,7 @@ public:
         ++occlusionTests;
         return occluded;
     }
+    bool RestoreDevice() override { return ++restores > restoreFailures; }
     bool Minimized() override { return minimized; }
     bool Visible() override { return !hidden; }
     void Hide() override { hidden = true; }

@@ -540,5 +540,49 @@ TEST_F(StartUpTest, AnOccludedWindowDrawsNothingAndWaitsUntilItCanBeSeenAgain) {
     EXPECT_EQ(host.occlusionTests, 4);
 }
 
+struct DeviceLossCase {
+    std::string name;
+    // Lost when the frame starts (resizing the buffers), else when it is presented.
+    bool atFrameStart;
+};
+
+class DeviceLossTest : public StartUpTest, public testing::WithParamInterface<DeviceLossCase> {};
+
+TEST_P(DeviceLossTest, TheDeviceIsMadeAgainBeforeTheNextFrameTriedAgainAfterAWaitWhileItCannotBe) {
+    const bool atFrameStart = GetParam().atFrameStart;
+    ASSERT_EQ(MakeRun("dev").Start(), LauncherRun::kRunning);
+    ASSERT_TRUE(run->Turn());
+    ASSERT_EQ(host.frames, 1);
+    const int imguiFrames = ImGui::GetFrameCount();
+    host.frameStartFails = atFrameStart;
+    if (!atFrameStart) host.present = Presented::kDeviceLost;
+    host.restoreFailures = 2;
+    ASSERT_TRUE(run->Turn());
+    // Lost at the start, the frame is not begun at all: nothing is drawn into a missing view.
+    EXPECT_EQ(ImGui::GetFrameCount() - imguiFrames, atFrameStart ? 0 : 1);
+    const int framesAtTheLoss = host.frames;
+    EXPECT_EQ(framesAtTheLoss, atFrameStart ? 1 : 2);
+    EXPECT_EQ(host.restores, 0);
+    host.frameStartFails = false;
+    host.present = Presented::kShown;
+
+    ASSERT_TRUE(run->Turn());
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.restores, 2);
+    EXPECT_EQ(host.frames, framesAtTheLoss);
+    EXPECT_EQ(host.waits, 2);
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.restores, 3);
+    EXPECT_EQ(host.frames, framesAtTheLoss + 1);
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.restores, 3);
+    EXPECT_EQ(host.frames, framesAtTheLoss + 2);
+    EXPECT_EQ(host.waits, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Losses, DeviceLossTest,
+                         testing::Values(DeviceLossCase{"AtThePresent", false}, DeviceLossCase{"AtTheFrameStart", true}),
+                         test::CaseName());
+
 }  // namespace
 }  // namespace launcher
