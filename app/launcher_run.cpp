@@ -51,9 +51,14 @@ int LauncherRun::Start() {
     App& app = *app_;
     app.game.version = version_;
     executable_ = host_.ExecutablePath();
+    app.baseFolder = executable_.parent_path() / Utf8Path(app.game.shortName);
+    // Another launcher works on this folder: this one touches nothing and ends as a success.
+    if (!host_.ClaimBaseFolder(app.baseFolder)) {
+        EndApp();
+        return 0;
+    }
     RemoveReplacedExecutables(executable_);
 
-    app.baseFolder = executable_.parent_path() / Utf8Path(app.game.shortName);
     app.builder = std::make_unique<Builder>(app.game, app.baseFolder, app.http.get(), app.platform.get());
     app.builder->builtinToolList = BuiltinToolListText();
     App* const self = &app;

@@ -41,7 +41,8 @@ public:
     LauncherRun(const LauncherRun&) = delete;
     LauncherRun& operator=(const LauncherRun&) = delete;
 
-    // Start-up up to the open window: kRunning, or the exit code when the launcher cannot run.
+    // Start-up up to the open window: kRunning, or the exit code when the launcher does not run (0
+    // when another launcher works on its base folder).
     int Start();
     // One turn of the loop; false when the loop ends (a quit message, the restart, the game ended).
     bool Turn();

@@ -14,6 +14,7 @@
 #include "app/game_wait_win.h"
 #include "app/launcher_run.h"
 #include "app/message_drain.h"
+#include "app/one_launcher_win.h"
 #include "app/theme.h"
 #include "app/window_geometry.h"
 #include "platform/executable_path.h"
@@ -28,6 +29,8 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"QuenforgeLauncher";
 // DWMWA_USE_IMMERSIVE_DARK_MODE, which older SDK headers do not name.
 constexpr DWORD kImmersiveDarkMode = 20;
+// How long a launcher waits for another on its folder to end before it gives way to it.
+constexpr DWORD kClaimWaitMilliseconds = 5000;
 
 // Shared by WndProc and the loop, on the interface thread only.
 // The device objects, made and released together; no view while the device is lost.
@@ -174,6 +177,12 @@ public:
 
     bool ShiftHeld() override { return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0; }
 
+    bool ClaimBaseFolder(const std::filesystem::path& baseFolder) override {
+        if (claim_.Claim(baseFolder, kClaimWaitMilliseconds)) return true;
+        claim_.ShowHoldersWindow();
+        return false;
+    }
+
     void ShowError(const std::string& text, const std::string& caption, bool ownedByWindow) override {
         MessageBoxW(ownedByWindow ? window_ : nullptr, ToWide(text).c_str(), ToWide(caption).c_str(), MB_ICONERROR);
     }
@@ -192,6 +201,7 @@ public:
         window_ = CreateWindowExW(0, kWindowClass, wideTitle.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, nullptr);
         if (window_ == nullptr) return WindowOpening::kNoWindow;
+        claim_.MarkWindow(window_);
 
         dpi_ = GetDpiForWindow(window_);
         // 0 only when the call fails; the window is then drawn at 96 dpi.
@@ -234,7 +244,10 @@ public:
 
     void CloseWindow() override {
         ReleaseDevice();
-        if (window_ != nullptr) DestroyWindow(window_);
+        if (window_ != nullptr) {
+            claim_.UnmarkWindow(window_);
+            DestroyWindow(window_);
+        }
         window_ = nullptr;
         if (classRegistered_) UnregisterClassW(kWindowClass, instance_);
         classRegistered_ = false;
@@ -325,6 +338,8 @@ private:
     GameProcess game_;
     MessageDrain<MSG> drain_;
     bool rendererStarted_ = false;
+    // Let go when the host ends, after the launcher's last file is written.
+    BaseFolderClaim claim_;
 };
 
 }  // namespace

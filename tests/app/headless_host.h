@@ -1,8 +1,8 @@
 #pragma once
 // A host that draws nowhere (ImGui's null backend), for running the launcher's real start-up and
-// frame loop in tests: quitting, Shift, minimising, occlusion, the window's and the device's
-// failures, the device's loss and the game's start are scripted; message boxes, frames and waits
-// are recorded.
+// frame loop in tests: quitting, Shift, another launcher on the folder, minimising, occlusion, the
+// window's and the device's failures, the device's loss and the game's start are scripted; message
+// boxes, frames and waits are recorded.
 
 #include <cstdint>
 #include <filesystem>
@@ -25,6 +25,8 @@ public:
     std::vector<std::string> arguments{"launcher.exe"};
     bool argumentsSplit = true;
     bool shiftHeld = false;
+    // Another launcher keeps the base folder.
+    bool folderTaken = false;
     WindowOpening opening = WindowOpening::kOpen;
     float scale = 1.0f;
     std::filesystem::path fontsFolder;
@@ -50,6 +52,7 @@ public:
         bool ownedByWindow = false;
     };
     std::vector<Box> boxes;
+    std::vector<std::filesystem::path> claimedFolders;
     bool windowOpened = false;
     bool windowClosed = false;
     bool backendsStarted = false;
@@ -64,6 +67,10 @@ public:
     std::filesystem::path ExecutablePath() override { return executable; }
     bool Arguments(std::vector<std::string>& out) override;
     bool ShiftHeld() override { return shiftHeld; }
+    bool ClaimBaseFolder(const std::filesystem::path& baseFolder) override {
+        claimedFolders.push_back(baseFolder);
+        return !folderTaken;
+    }
     void ShowError(const std::string& text, const std::string& caption, bool ownedByWindow) override;
     WindowOpening OpenWindow(const std::string& title) override;
     WindowHandle Window() override { return nullptr; }

@@ -484,6 +484,28 @@ TEST_F(StartUpTest, TheCheckStartsAfterTheSizesAndBeforeTheWindowAndOldFilesGo) 
     EXPECT_FALSE(fs::exists(temp / "launcher.exe.old"));
     EXPECT_FALSE(fs::exists(temp / "launcher.exe.2.old"));
     EXPECT_EQ(LogLines("update check: "), std::vector<std::string>{"update check: no server in this test"});
+    EXPECT_EQ(host.claimedFolders, std::vector<fs::path>{Base()});
+}
+
+TEST_F(StartUpTest, WhileAnotherLauncherWorksOnTheFolderThisOneEndsTouchingNothing) {
+    const std::string settings = R"({"play_at_start": true})";
+    WriteSettings(settings);
+    test::WriteFile(temp / "launcher.exe.old", "old");
+    host.arguments = {"launcher.exe", "--play"};
+    host.folderTaken = true;
+    // Were the loop to run after all, it would end at its first turn.
+    host.quit = true;
+    EXPECT_EQ(RunLauncher(Description(), "v1.0", Services{std::make_unique<GatedHttp>(gate), MakePlatform()}, host),
+              0);
+    EXPECT_EQ(host.claimedFolders, std::vector<fs::path>{Base()});
+    EXPECT_EQ(gate->asked, 0) << "the start-up check ran";
+    EXPECT_FALSE(host.windowOpened);
+    EXPECT_THAT(host.boxes, testing::IsEmpty());
+    EXPECT_TRUE(fs::exists(temp / "launcher.exe.old"));
+    std::vector<fs::path> entries;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(Base())) entries.push_back(entry.path());
+    EXPECT_EQ(entries, std::vector<fs::path>{Base() / "launcher.json"});
+    EXPECT_EQ(test::ReadFile(Base() / "launcher.json"), settings);
 }
 
 struct HiddenCase {
