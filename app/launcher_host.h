@@ -14,6 +14,9 @@ namespace launcher {
 
 enum class WindowOpening { kOpen, kNoWindow, kNoDevice };
 
+// What became of a presented frame.
+enum class Presented { kShown, kOccluded, kDeviceLost };
+
 class LauncherHost {
 public:
     virtual ~LauncherHost() = default;
@@ -23,6 +26,11 @@ public:
     // The command line split into arguments, the program's name first; false when it cannot be split.
     virtual bool Arguments(std::vector<std::string>& arguments) = 0;
     virtual bool ShiftHeld() = 0;
+    // Makes this the one launcher that works on baseFolder while it runs. One that is ending there
+    // (the launcher that has just started this one after a self-update) is waited for a few
+    // seconds; false when another launcher keeps the folder, whose window is then brought to the
+    // front.
+    virtual bool ClaimBaseFolder(const std::filesystem::path& baseFolder) = 0;
     // A modal error box; owned by the window when ownedByWindow.
     virtual void ShowError(const std::string& text, const std::string& caption, bool ownedByWindow) = 0;
 
@@ -43,10 +51,18 @@ public:
     virtual bool DispatchMessages() = 0;
     // Returns when a message arrives or the time has passed.
     virtual void WaitForMessages(int milliseconds) = 0;
-    // Applies a pending resize, then starts the backends' frame (before ImGui::NewFrame).
-    virtual void BeginFrame() = 0;
-    // Renders ImGui's draw data over the clear colour and presents it (after ImGui::Render).
-    virtual void EndFrame() = 0;
+    // Applies a pending resize, then starts the backends' frame (before ImGui::NewFrame); false,
+    // with nothing started, when there is nothing to draw into (the device was lost).
+    virtual bool BeginFrame() = 0;
+    // Renders ImGui's draw data over the clear colour and presents it (after ImGui::Render);
+    // kOccluded when nothing of the window can be seen (the screen locked or asleep, a UAC prompt),
+    // kDeviceLost after a driver update or reset or a change of GPU.
+    virtual Presented EndFrame() = 0;
+    // After an occluded frame: whether the window still cannot be seen, asked without drawing.
+    virtual bool StillOccluded() = 0;
+    // After a lost device: stops the renderer backend, makes the device again (the hardware driver,
+    // else WARP) and starts the backend on it; false when no device could be made yet.
+    virtual bool RestoreDevice() = 0;
     virtual bool Minimized() = 0;
     virtual bool Visible() = 0;
     virtual void Hide() = 0;

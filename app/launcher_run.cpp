@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
-// While the window is minimised or hidden a turn draws nothing and waits this long for a message.
+// While the window is minimised, hidden or occluded, or the device lost, a turn draws nothing and
+// waits this long for a message.
 constexpr int kIdleWaitMilliseconds = 50;
 
 }  // namespace
@@ -50,9 +51,14 @@ int LauncherRun::Start() {
     App& app = *app_;
     app.game.version = version_;
     executable_ = host_.ExecutablePath();
+    app.baseFolder = executable_.parent_path() / Utf8Path(app.game.shortName);
+    // Another launcher works on this folder: this one touches nothing and ends as a success.
+    if (!host_.ClaimBaseFolder(app.baseFolder)) {
+        EndApp();
+        return 0;
+    }
     RemoveReplacedExecutables(executable_);
 
-    app.baseFolder = executable_.parent_path() / Utf8Path(app.game.shortName);
     app.builder = std::make_unique<Builder>(app.game, app.baseFolder, app.http.get(), app.platform.get());
     app.builder->builtinToolList = BuiltinToolListText();
     App* const self = &app;
@@ -140,17 +146,38 @@ bool LauncherRun::OpenWindow() {
 
 bool LauncherRun::Turn() {
     if (!host_.DispatchMessages()) return false;
-    if (host_.Minimized() || !host_.Visible()) {
-        host_.WaitForMessages(kIdleWaitMilliseconds);
+    if (Drawable()) {
+        DrawFrame();
     } else {
-        host_.BeginFrame();
-        ImGui::NewFrame();
-        LauncherWindow(*app_, host_.Window(), headingFont_);
-        ImGui::Render();
-        host_.EndFrame();
+        host_.WaitForMessages(kIdleWaitMilliseconds);
     }
     if (RestartAfterUpdate(*app_, executable_)) return false;
     return HandlePlayAtStart();
+}
+
+bool LauncherRun::Drawable() {
+    if (host_.Minimized() || !host_.Visible()) return false;
+    if (deviceLost_) {
+        if (!host_.RestoreDevice()) return false;
+        deviceLost_ = false;
+        occluded_ = false;
+    }
+    // An occluded window's presents return at once: drawing on would spin a core.
+    if (occluded_) occluded_ = host_.StillOccluded();
+    return !occluded_;
+}
+
+void LauncherRun::DrawFrame() {
+    if (!host_.BeginFrame()) {
+        deviceLost_ = true;
+        return;
+    }
+    ImGui::NewFrame();
+    LauncherWindow(*app_, host_.Window(), headingFont_);
+    ImGui::Render();
+    const Presented presented = host_.EndFrame();
+    occluded_ = presented == Presented::kOccluded;
+    deviceLost_ = presented == Presented::kDeviceLost;
 }
 
 bool LauncherRun::HandlePlayAtStart() {

@@ -41,7 +41,8 @@ public:
     LauncherRun(const LauncherRun&) = delete;
     LauncherRun& operator=(const LauncherRun&) = delete;
 
-    // Start-up up to the open window: kRunning, or the exit code when the launcher cannot run.
+    // Start-up up to the open window: kRunning, or the exit code when the launcher does not run (0
+    // when another launcher works on its base folder).
     int Start();
     // One turn of the loop; false when the loop ends (a quit message, the restart, the game ended).
     bool Turn();
@@ -56,6 +57,10 @@ private:
     void ReadSettings();
     void DecidePlayAtStart();
     bool OpenWindow();
+    // Whether this turn draws a frame: not while the window is minimised, hidden or occluded, nor
+    // while the device is lost and cannot be made again.
+    bool Drawable();
+    void DrawFrame();
     // Steps after the frame; false when the loop ends.
     bool HandlePlayAtStart();
     bool StartGameAndWait();
@@ -71,6 +76,8 @@ private:
     ImFont* headingFont_ = nullptr;
     bool imguiStarted_ = false;
     bool windowOpen_ = false;
+    bool occluded_ = false;
+    bool deviceLost_ = false;
 };
 
 }  // namespace launcher

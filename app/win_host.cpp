@@ -13,6 +13,8 @@
 
 #include "app/game_wait_win.h"
 #include "app/launcher_run.h"
+#include "app/message_drain.h"
+#include "app/one_launcher_win.h"
 #include "app/theme.h"
 #include "app/window_geometry.h"
 #include "platform/executable_path.h"
@@ -27,12 +29,18 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"QuenforgeLauncher";
 // DWMWA_USE_IMMERSIVE_DARK_MODE, which older SDK headers do not name.
 constexpr DWORD kImmersiveDarkMode = 20;
+// How long a launcher waits for another on its folder to end before it gives way to it.
+constexpr DWORD kClaimWaitMilliseconds = 5000;
 
 // Shared by WndProc and the loop, on the interface thread only.
-ID3D11Device* device = nullptr;
-ID3D11DeviceContext* deviceContext = nullptr;
-IDXGISwapChain* swapChain = nullptr;
-ID3D11RenderTargetView* renderTarget = nullptr;
+// The device objects, made and released together; no view while the device is lost.
+struct DeviceObjects {
+    ID3D11Device* device = nullptr;
+    ID3D11DeviceContext* context = nullptr;
+    IDXGISwapChain* swapChain = nullptr;
+    ID3D11RenderTargetView* view = nullptr;
+};
+DeviceObjects d3d;
 // The client size to resize the swap chain to; 0 when none is pending.
 UINT resizeWidth = 0;
 UINT resizeHeight = 0;
@@ -43,11 +51,31 @@ void Release(Com*& object) {
     object = nullptr;
 }
 
-void CreateRenderTarget() {
+// What Direct3D answers once the device is gone: a driver updated or reset (a TDR), the GPU
+// removed or switched.
+bool DeviceLost(HRESULT result) { return result == DXGI_ERROR_DEVICE_REMOVED || result == DXGI_ERROR_DEVICE_RESET; }
+
+bool CreateRenderTarget() {
     ID3D11Texture2D* backBuffer = nullptr;
-    if (FAILED(swapChain->GetBuffer(0, IID_PPV_ARGS(&backBuffer)))) return;
-    device->CreateRenderTargetView(backBuffer, nullptr, &renderTarget);
+    if (FAILED(d3d.swapChain->GetBuffer(0, IID_PPV_ARGS(&backBuffer)))) return false;
+    const HRESULT made = d3d.device->CreateRenderTargetView(backBuffer, nullptr, &d3d.view);
     backBuffer->Release();
+    return SUCCEEDED(made);
+}
+
+// Alt+Enter would switch the swap chain to exclusive full screen, which the window is not made for.
+void RefuseAltEnter(HWND window) {
+    IDXGIFactory* factory = nullptr;
+    if (FAILED(d3d.swapChain->GetParent(IID_PPV_ARGS(&factory)))) return;
+    factory->MakeWindowAssociation(window, DXGI_MWA_NO_ALT_ENTER);
+    factory->Release();
+}
+
+void ReleaseDevice() {
+    Release(d3d.view);
+    Release(d3d.swapChain);
+    Release(d3d.context);
+    Release(d3d.device);
 }
 
 bool CreateDevice(HWND window) {
@@ -62,18 +90,16 @@ bool CreateDevice(HWND window) {
     D3D_FEATURE_LEVEL level{};
     for (const D3D_DRIVER_TYPE driver : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
         if (SUCCEEDED(D3D11CreateDeviceAndSwapChain(nullptr, driver, nullptr, 0, levels, 2, D3D11_SDK_VERSION,
-                                                    &description, &swapChain, &device, &level, &deviceContext))) {
-            return true;
+                                                    &description, &d3d.swapChain, &d3d.device, &level,
+                                                    &d3d.context))) {
+            if (CreateRenderTarget()) {
+                RefuseAltEnter(window);
+                return true;
+            }
+            ReleaseDevice();
         }
     }
     return false;
-}
-
-void ReleaseDevice() {
-    Release(renderTarget);
-    Release(swapChain);
-    Release(deviceContext);
-    Release(device);
 }
 
 LRESULT WINAPI WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -105,6 +131,35 @@ LRESULT WINAPI WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     }
 }
 
+// The mouse button a message presses or releases, as ImGui's Win32 backend reads it.
+ButtonChange MouseButtonChange(const MSG& message) {
+    const int extra = GET_XBUTTON_WPARAM(message.wParam) == XBUTTON1 ? 3 : 4;
+    switch (message.message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            return {0, true};
+        case WM_LBUTTONUP:
+            return {0, false};
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK:
+            return {1, true};
+        case WM_RBUTTONUP:
+            return {1, false};
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK:
+            return {2, true};
+        case WM_MBUTTONUP:
+            return {2, false};
+        case WM_XBUTTONDOWN:
+        case WM_XBUTTONDBLCLK:
+            return {extra, true};
+        case WM_XBUTTONUP:
+            return {extra, false};
+        default:
+            return {};
+    }
+}
+
 class WinHost final : public LauncherHost {
 public:
     explicit WinHost(HINSTANCE instance) : instance_(instance) {}
@@ -121,6 +176,12 @@ public:
     }
 
     bool ShiftHeld() override { return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0; }
+
+    bool ClaimBaseFolder(const std::filesystem::path& baseFolder) override {
+        if (claim_.Claim(baseFolder, kClaimWaitMilliseconds)) return true;
+        claim_.ShowHoldersWindow();
+        return false;
+    }
 
     void ShowError(const std::string& text, const std::string& caption, bool ownedByWindow) override {
         MessageBoxW(ownedByWindow ? window_ : nullptr, ToWide(text).c_str(), ToWide(caption).c_str(), MB_ICONERROR);
@@ -140,6 +201,7 @@ public:
         window_ = CreateWindowExW(0, kWindowClass, wideTitle.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, nullptr);
         if (window_ == nullptr) return WindowOpening::kNoWindow;
+        claim_.MarkWindow(window_);
 
         dpi_ = GetDpiForWindow(window_);
         // 0 only when the call fails; the window is then drawn at 96 dpi.
@@ -156,7 +218,6 @@ public:
             ReleaseDevice();
             return WindowOpening::kNoDevice;
         }
-        CreateRenderTarget();
         ShowWindow(window_, SW_SHOWDEFAULT);
         return WindowOpening::kOpen;
     }
@@ -173,17 +234,20 @@ public:
 
     void StartBackends() override {
         ImGui_ImplWin32_Init(window_);
-        ImGui_ImplDX11_Init(device, deviceContext);
+        rendererStarted_ = ImGui_ImplDX11_Init(d3d.device, d3d.context);
     }
 
     void StopBackends() override {
-        ImGui_ImplDX11_Shutdown();
+        StopRenderer();
         ImGui_ImplWin32_Shutdown();
     }
 
     void CloseWindow() override {
         ReleaseDevice();
-        if (window_ != nullptr) DestroyWindow(window_);
+        if (window_ != nullptr) {
+            claim_.UnmarkWindow(window_);
+            DestroyWindow(window_);
+        }
         window_ = nullptr;
         if (classRegistered_) UnregisterClassW(kWindowClass, instance_);
         classRegistered_ = false;
@@ -191,37 +255,58 @@ public:
 
     bool DispatchMessages() override {
         bool quit = false;
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-            if (message.message == WM_QUIT) quit = true;
-        }
+        drain_.Drain([](MSG& message) { return PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0; },
+                     MouseButtonChange, [&quit](const MSG& message) {
+                         TranslateMessage(&message);
+                         DispatchMessageW(&message);
+                         if (message.message == WM_QUIT) quit = true;
+                     });
         return !quit;
     }
 
     void WaitForMessages(int milliseconds) override {
+        if (drain_.holding()) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(milliseconds), QS_ALLINPUT);
     }
 
-    void BeginFrame() override {
+    bool BeginFrame() override {
         if (resizeWidth != 0) {
-            Release(renderTarget);
-            swapChain->ResizeBuffers(0, resizeWidth, resizeHeight, DXGI_FORMAT_UNKNOWN, 0);
+            Release(d3d.view);
+            const HRESULT resized = d3d.swapChain->ResizeBuffers(0, resizeWidth, resizeHeight, DXGI_FORMAT_UNKNOWN, 0);
             resizeWidth = resizeHeight = 0;
-            CreateRenderTarget();
+            if (DeviceLost(resized)) return false;
         }
+        if (d3d.view == nullptr && !CreateRenderTarget()) return false;
         ImGui_ImplDX11_NewFrame();
         ImGui_ImplWin32_NewFrame();
+        return true;
     }
 
-    void EndFrame() override {
-        deviceContext->OMSetRenderTargets(1, &renderTarget, nullptr);
+    Presented EndFrame() override {
+        d3d.context->OMSetRenderTargets(1, &d3d.view, nullptr);
         // The theme's window background under the frame.
         const ImVec4 clear = ImGui::ColorConvertU32ToFloat4(palette::kBackground);
-        deviceContext->ClearRenderTargetView(renderTarget, &clear.x);
+        d3d.context->ClearRenderTargetView(d3d.view, &clear.x);
         ImGui_ImplDX11_RenderDrawData(ImGui::GetDrawData());
-        swapChain->Present(1, 0);
+        const HRESULT presented = d3d.swapChain->Present(1, 0);
+        // An occluded window's present returns at once, without waiting for the vertical blank.
+        if (presented == DXGI_STATUS_OCCLUDED) return Presented::kOccluded;
+        return DeviceLost(presented) ? Presented::kDeviceLost : Presented::kShown;
+    }
+
+    bool StillOccluded() override { return d3d.swapChain->Present(0, DXGI_PRESENT_TEST) == DXGI_STATUS_OCCLUDED; }
+
+    bool RestoreDevice() override {
+        StopRenderer();
+        ReleaseDevice();
+        // The new swap chain takes the window's size as it is now.
+        resizeWidth = resizeHeight = 0;
+        if (!CreateDevice(window_)) {
+            ReleaseDevice();
+            return false;
+        }
+        rendererStarted_ = ImGui_ImplDX11_Init(d3d.device, d3d.context);
+        return rendererStarted_;
     }
 
     bool Minimized() override { return IsIconic(window_) != 0; }
@@ -241,14 +326,25 @@ public:
     }
 
 private:
+    void StopRenderer() {
+        if (rendererStarted_) ImGui_ImplDX11_Shutdown();
+        rendererStarted_ = false;
+    }
+
     HINSTANCE instance_;
     HWND window_ = nullptr;
     bool classRegistered_ = false;
     UINT dpi_ = 96;
     GameProcess game_;
+    MessageDrain<MSG> drain_;
+    bool rendererStarted_ = false;
+    // Let go when the host ends, after the launcher's last file is written.
+    BaseFolderClaim claim_;
 };
 
 }  // namespace
+
+std::unique_ptr<LauncherHost> MakeWindowsHost(HINSTANCE instance) { return std::make_unique<WinHost>(instance); }
 
 int RunWindowsLauncher(HINSTANCE instance, const std::string& description, const std::string& version) {
     // Not fatal where it fails (Wine refuses it): the window is then scaled by the system.

@@ -1,14 +1,17 @@
 #include "app/window_geometry.h"
 
+#include <algorithm>
+
 namespace launcher {
 
 WindowRect StartWindowRect(unsigned dpi, const WindowRect& workArea) {
     const float scale = static_cast<float>(dpi) / 96.0f;
+    const WindowSize smallest = MinimumTrackSize(dpi);
     WindowRect rect;
-    rect.width = static_cast<int>(900.0f * scale);
-    rect.height = static_cast<int>(700.0f * scale);
-    rect.left = workArea.left + (workArea.width - rect.width) / 2;
-    rect.top = workArea.top + (workArea.height - rect.height) / 2;
+    rect.width = std::max(std::min(static_cast<int>(900.0f * scale), workArea.width), smallest.width);
+    rect.height = std::max(std::min(static_cast<int>(700.0f * scale), workArea.height), smallest.height);
+    rect.left = workArea.left + std::max((workArea.width - rect.width) / 2, 0);
+    rect.top = workArea.top + std::max((workArea.height - rect.height) / 2, 0);
     return rect;
 }
 

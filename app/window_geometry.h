@@ -15,8 +15,9 @@ struct WindowSize {
     int height = 0;
 };
 
-// 900 x 700 at 96 dpi scaled by dpi / 96 (each truncated), centred in the work area; the window
-// may start above or left of it when it is the larger.
+// 900 x 700 at 96 dpi scaled by dpi / 96 (each truncated), but no larger than the work area and no
+// smaller than MinimumTrackSize, centred in the work area; the top-left corner always lies inside
+// it, so that the title bar can be grabbed, even when the smallest size does not fit.
 WindowRect StartWindowRect(unsigned dpi, const WindowRect& workArea);
 
 // 640 x 480 at 96 dpi, times dpi / 96 in integers.

@@ -25,6 +25,17 @@ launcher_window() {
   "$LAUNCHER_WINDOW_RUN" "$LAUNCHER_WINDOW_HELPER" --window "$LAUNCHER_WINDOW_CLASS" "$1"
 }
 
+# launcher_window_click X Y: a left click at the window's client point X,Y whose press and release
+# reach the window together; writes the point's screen coordinates "X Y".
+launcher_window_click() {
+  "$LAUNCHER_WINDOW_RUN" "$LAUNCHER_WINDOW_HELPER" --window "$LAUNCHER_WINDOW_CLASS" click "$1" "$2" | tr -d '\r'
+}
+
+# screen_colour X Y: the colour of the screen's pixel at X,Y as RRGGBB.
+screen_colour() {
+  import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | head -n 1
+}
+
 # The number of colours in a picture.
 picture_colours() {
   identify -format '%k' "$1" 2>/dev/null || echo 0

@@ -37,7 +37,8 @@ void HeadlessHost::StopBackends() {
     ImGui::GetIO().BackendPlatformName = nullptr;
 }
 
-void HeadlessHost::BeginFrame() {
+bool HeadlessHost::BeginFrame() {
+    if (frameStartFails) return false;
     ImGuiIO& io = ImGui::GetIO();
     io.DisplaySize = ImVec2(900.0f * scale, 700.0f * scale);
     io.DeltaTime = 1.0f / 60.0f;
@@ -47,6 +48,7 @@ void HeadlessHost::BeginFrame() {
         int width = 0, height = 0;
         io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
     }
+    return true;
 }
 
 bool HeadlessHost::StartGame(const std::filesystem::path& program, const std::filesystem::path& workingFolder,

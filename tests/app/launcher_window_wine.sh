@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # launcher.exe end to end under Wine, driven from the host: started with --play from a fresh folder
-# beside replaced executables of earlier self-updates, its window shown, pictured, minimised,
-# restored and closed.
+# beside replaced executables of earlier self-updates, its window shown, pictured, clicked,
+# minimised, restored and closed.
 #   launcher_window_wine.sh WINE_RUN HELPER_CHILD LAUNCHER_EXE PICTURE
 # The picture stays where it is named, for a look after the run.
 set -uo pipefail
@@ -38,6 +38,20 @@ fi
 for _ in $(seq 100); do
   grep -q "play at start: the launcher stays" "$log" 2>/dev/null && break
   sleep 0.2
+done
+# Clicks whose press and release reach the window together, as a touchpad's tap does, choose a
+# section: its row takes the pressed colour (the rows of Game, Manage and Log at scale 1).
+for row in "Log 130" "Game 61"; do
+  read -r section y <<<"$row"
+  point=$(launcher_window_click 70 "$y") || fail "no click on the $section row"
+  colour=
+  for _ in $(seq 20); do
+    # shellcheck disable=SC2086
+    colour=$(screen_colour $point)
+    [ "$colour" = 958831 ] && break
+    sleep 0.1
+  done
+  [ "$colour" = 958831 ] || fail "after a quick click the $section row is #$colour, not the pressed #958831"
 done
 launcher_window minimize || fail "the window did not minimise"
 launcher_window restore || fail "the window did not come back"

@@ -228,12 +228,19 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{"At96", 96, {0, 0, 1920, 1040}, {510, 170, 900, 700}, {640, 480}},
         // 900 x 1.25 and 700 x 1.25 exactly; the work area below a taskbar at the top.
         GeometryCase{"At120TaskbarAtTop", 120, {0, 40, 1920, 1040}, {397, 122, 1125, 875}, {800, 600}},
-        // 900 x 125 / 96 = 1171.875 and 700 x 125 / 96 = 911.46: truncated. 640 x 125 / 96 = 833.33.
-        GeometryCase{"At125Truncated", 125, {0, 0, 1366, 728}, {97, -91, 1171, 911}, {833, 625}},
-        // The window larger than the work area starts left of and above it (division towards zero).
-        GeometryCase{"At192LargerThanTheWorkArea", 192, {0, 0, 1280, 1001}, {-260, -199, 1800, 1400}, {1280, 960}},
+        // 900 x 125 / 96 = 1171.875 and 700 x 125 / 96 = 911.46: truncated, then the height cut to
+        // the work area of a 1366 x 768 laptop, whose top it starts at. 640 x 125 / 96 = 833.33.
+        GeometryCase{"At125CutToTheWorkArea", 125, {0, 0, 1366, 728}, {97, 0, 1171, 728}, {833, 625}},
+        GeometryCase{"At125BelowATaskbarAtTheTop", 125, {0, 40, 1366, 728}, {97, 40, 1171, 728}, {833, 625}},
+        // 1800 x 1400 cut to the whole work area.
+        GeometryCase{"At192LargerThanTheWorkArea", 192, {0, 0, 1280, 1001}, {0, 0, 1280, 1001}, {1280, 960}},
+        // The smallest size wins over a work area smaller still; the corner stays inside it.
+        GeometryCase{"SmallestSizeLargerThanTheWorkArea", 192, {100, 50, 1200, 900}, {100, 50, 1280, 960},
+                     {1280, 960}},
         // A second monitor's work area to the left of the main one.
         GeometryCase{"At144OnTheLeftMonitor", 144, {-2560, 0, 2560, 1400}, {-1955, 175, 1350, 1050}, {960, 720}},
+        GeometryCase{"At144CutOnASmallerLeftMonitor", 144, {-1366, 0, 1366, 728}, {-1358, 0, 1350, 728},
+                     {960, 720}},
         // 640 x 97 / 96 = 646.67: multiplied first, then divided.
         GeometryCase{"At97", 97, {0, 0, 1000, 800}, {45, 46, 909, 707}, {646, 485}}),
     test::CaseName());
@@ -477,6 +484,28 @@ TEST_F(StartUpTest, TheCheckStartsAfterTheSizesAndBeforeTheWindowAndOldFilesGo) 
     EXPECT_FALSE(fs::exists(temp / "launcher.exe.old"));
     EXPECT_FALSE(fs::exists(temp / "launcher.exe.2.old"));
     EXPECT_EQ(LogLines("update check: "), std::vector<std::string>{"update check: no server in this test"});
+    EXPECT_EQ(host.claimedFolders, std::vector<fs::path>{Base()});
+}
+
+TEST_F(StartUpTest, WhileAnotherLauncherWorksOnTheFolderThisOneEndsTouchingNothing) {
+    const std::string settings = R"({"play_at_start": true})";
+    WriteSettings(settings);
+    test::WriteFile(temp / "launcher.exe.old", "old");
+    host.arguments = {"launcher.exe", "--play"};
+    host.folderTaken = true;
+    // Were the loop to run after all, it would end at its first turn.
+    host.quit = true;
+    EXPECT_EQ(RunLauncher(Description(), "v1.0", Services{std::make_unique<GatedHttp>(gate), MakePlatform()}, host),
+              0);
+    EXPECT_EQ(host.claimedFolders, std::vector<fs::path>{Base()});
+    EXPECT_EQ(gate->asked, 0) << "the start-up check ran";
+    EXPECT_FALSE(host.windowOpened);
+    EXPECT_THAT(host.boxes, testing::IsEmpty());
+    EXPECT_TRUE(fs::exists(temp / "launcher.exe.old"));
+    std::vector<fs::path> entries;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(Base())) entries.push_back(entry.path());
+    EXPECT_EQ(entries, std::vector<fs::path>{Base() / "launcher.json"});
+    EXPECT_EQ(test::ReadFile(Base() / "launcher.json"), settings);
 }
 
 struct HiddenCase {
@@ -508,6 +537,73 @@ TEST_P(HiddenWindowTest, NoFrameIsDrawnYetPlayAtStartIsHandled) {
 INSTANTIATE_TEST_SUITE_P(Windows, HiddenWindowTest,
                          testing::Values(HiddenCase{"Minimized", true, false}, HiddenCase{"Hidden", false, true},
                                          HiddenCase{"MinimizedAndHidden", true, true}),
+                         test::CaseName());
+
+TEST_F(StartUpTest, AnOccludedWindowDrawsNothingAndWaitsUntilItCanBeSeenAgain) {
+    ASSERT_EQ(MakeRun("dev").Start(), LauncherRun::kRunning);
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.frames, 1);
+    // The screen is locked: the next present says so, and the tests go on saying so.
+    host.present = Presented::kOccluded;
+    host.occluded = true;
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.frames, 2);
+    host.present = Presented::kShown;
+    for (int turn = 0; turn < 3; ++turn) ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.frames, 2);
+    EXPECT_EQ(host.waits, 3);
+    EXPECT_EQ(host.occlusionTests, 3);
+    // Unlocked: one more test, then frames as before.
+    host.occluded = false;
+    ASSERT_TRUE(run->Turn());
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.frames, 4);
+    EXPECT_EQ(host.waits, 3);
+    EXPECT_EQ(host.occlusionTests, 4);
+}
+
+struct DeviceLossCase {
+    std::string name;
+    // Lost when the frame starts (resizing the buffers), else when it is presented.
+    bool atFrameStart;
+};
+
+class DeviceLossTest : public StartUpTest, public testing::WithParamInterface<DeviceLossCase> {};
+
+TEST_P(DeviceLossTest, TheDeviceIsMadeAgainBeforeTheNextFrameTriedAgainAfterAWaitWhileItCannotBe) {
+    const bool atFrameStart = GetParam().atFrameStart;
+    ASSERT_EQ(MakeRun("dev").Start(), LauncherRun::kRunning);
+    ASSERT_TRUE(run->Turn());
+    ASSERT_EQ(host.frames, 1);
+    const int imguiFrames = ImGui::GetFrameCount();
+    host.frameStartFails = atFrameStart;
+    if (!atFrameStart) host.present = Presented::kDeviceLost;
+    host.restoreFailures = 2;
+    ASSERT_TRUE(run->Turn());
+    // Lost at the start, the frame is not begun at all: nothing is drawn into a missing view.
+    EXPECT_EQ(ImGui::GetFrameCount() - imguiFrames, atFrameStart ? 0 : 1);
+    const int framesAtTheLoss = host.frames;
+    EXPECT_EQ(framesAtTheLoss, atFrameStart ? 1 : 2);
+    EXPECT_EQ(host.restores, 0);
+    host.frameStartFails = false;
+    host.present = Presented::kShown;
+
+    ASSERT_TRUE(run->Turn());
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.restores, 2);
+    EXPECT_EQ(host.frames, framesAtTheLoss);
+    EXPECT_EQ(host.waits, 2);
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.restores, 3);
+    EXPECT_EQ(host.frames, framesAtTheLoss + 1);
+    ASSERT_TRUE(run->Turn());
+    EXPECT_EQ(host.restores, 3);
+    EXPECT_EQ(host.frames, framesAtTheLoss + 2);
+    EXPECT_EQ(host.waits, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Losses, DeviceLossTest,
+                         testing::Values(DeviceLossCase{"AtThePresent", false}, DeviceLossCase{"AtTheFrameStart", true}),
                          test::CaseName());
 
 }  // namespace

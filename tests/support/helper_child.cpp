@@ -30,6 +30,11 @@
 //                         and waits until it is; close: posts WM_CLOSE, waits for the window's
 //                         process to end and ends with that process's exit code. A window that
 //                         does not come, or does not do as asked, ends it with 3
+//   --window CLASS click X Y   (Windows) the same wait, then puts the pointer on the client point
+//                         X,Y of that window and, after a few frames' time, posts a left press
+//                         and its release there back to back: the window's thread is suspended
+//                         meanwhile, so that both wait in its queue together. Writes the point's
+//                         screen coordinates as "X Y"
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -199,9 +204,34 @@ int WindowFailure(const std::string& text) {
     return kWindowFailed;
 }
 
-// After close, the exit code of the window's process; else 0 when the step is done.
-int DriveWindow(const std::string& windowClass, const std::string& action) {
-    if (action != "wait" && action != "minimize" && action != "restore" && action != "close") {
+// The click action on window at a client point.
+int ClickWindow(HWND window, const std::string& x, const std::string& y) {
+    const int clientX = std::atoi(x.c_str());
+    const int clientY = std::atoi(y.c_str());
+    POINT screen{clientX, clientY};
+    if (!ClientToScreen(window, &screen) || !SetCursorPos(screen.x, screen.y)) {
+        return WindowFailure("cannot put the pointer on the window");
+    }
+    const LPARAM at = MAKELPARAM(clientX, clientY);
+    PostMessageW(window, WM_MOUSEMOVE, 0, at);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr));
+    if (thread == nullptr) return WindowFailure("cannot open the window's thread");
+    const bool suspended = SuspendThread(thread) != static_cast<DWORD>(-1);
+    const bool posted =
+        PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at) && PostMessageW(window, WM_LBUTTONUP, 0, at);
+    if (suspended) ResumeThread(thread);
+    CloseHandle(thread);
+    if (!suspended || !posted) return WindowFailure("cannot post the click");
+    Write(stdout, std::to_string(screen.x) + " " + std::to_string(screen.y) + "\n");
+    return 0;
+}
+
+// After close, the exit code of the window's process; else 0 when the step is done. point holds
+// a click's X and Y.
+int DriveWindow(const std::string& windowClass, const std::string& action, const std::vector<std::string>& point) {
+    const bool click = action == "click" && point.size() == 2;
+    if (action != "wait" && action != "minimize" && action != "restore" && action != "close" && !click) {
         return WindowFailure("unknown window action " + action);
     }
     const std::wstring wideClass = launcher::ToWide(windowClass);
@@ -210,6 +240,7 @@ int DriveWindow(const std::string& windowClass, const std::string& action) {
     if (!WaitUntil(found, std::chrono::steady_clock::now() + kWindowTimeout)) {
         return WindowFailure("no window of class " + windowClass + " within 20 s");
     }
+    if (click) return ClickWindow(window, point[0], point[1]);
     const auto deadline = std::chrono::steady_clock::now() + kWindowTimeout;
     if (action == "wait") {
         if (WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, deadline)) return 0;
@@ -680,9 +711,12 @@ int Main(int argc, char** argv, const std::vector<std::string>& args) {
         } else if (step == "--trust-certificate" && hasValue) {
             return TrustCertificate(args[++i]);
         } else if (step == "--window" && i + 2 < args.size()) {
-            const int code = DriveWindow(args[i + 1], args[i + 2]);
+            const size_t values = args[i + 2] == "click" ? std::min<size_t>(2, args.size() - i - 3) : 0;
+            const auto from = args.begin() + static_cast<std::ptrdiff_t>(i + 3);
+            const int code = DriveWindow(args[i + 1], args[i + 2],
+                                         std::vector<std::string>(from, from + static_cast<std::ptrdiff_t>(values)));
             if (code != 0 || args[i + 2] == "close") return code;
-            i += 2;
+            i += 2 + values;
 #endif
         } else {
             Write(stderr, "helper_child: unknown step " + step + "\n");

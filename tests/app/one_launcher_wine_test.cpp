@@ -1,0 +1,178 @@
+// One launcher per base folder under Wine: copies of test_launcher.exe with a description of their
+// own, started with --play (which logs at start), their windows found by their process.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cwctype>
+#include <string>
+#include <thread>
+
+#include "app/one_launcher_win.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace launcher {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"QuenforgeLauncher";
+// Hang guards, not timings.
+constexpr auto kDeadline = std::chrono::seconds(30);
+constexpr DWORD kEndMilliseconds = 30000;
+
+// A launcher started with its own handle; closed, or ended, when the test is done with it.
+class RunningLauncher {
+public:
+    explicit RunningLauncher(const fs::path& program) {
+        std::wstring line = L"\"" + program.wstring() + L"\" --play";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           program.parent_path().c_str(), &startup, &process)) {
+            CloseHandle(process.hThread);
+            handle_ = process.hProcess;
+            id_ = process.dwProcessId;
+        }
+    }
+    ~RunningLauncher() {
+        if (handle_ == nullptr) return;
+        if (WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT) {
+            if (HWND window = FindWindowOf(); window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
+            if (WaitForSingleObject(handle_, kEndMilliseconds) == WAIT_TIMEOUT) TerminateProcess(handle_, 1);
+        }
+        CloseHandle(handle_);
+    }
+    RunningLauncher(const RunningLauncher&) = delete;
+    RunningLauncher& operator=(const RunningLauncher&) = delete;
+
+    bool started() const { return handle_ != nullptr; }
+
+    // Its visible window; null when none shows before the deadline or the process ends first.
+    HWND WaitForWindow() const {
+        const auto until = std::chrono::steady_clock::now() + kDeadline;
+        while (std::chrono::steady_clock::now() < until && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT) {
+            if (HWND window = FindWindowOf(); window != nullptr && IsWindowVisible(window)) return window;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return nullptr;
+    }
+
+    // Its exit code once it has ended; -1 when it has not by the deadline.
+    long WaitForEnd() const {
+        DWORD code = 0;
+        if (WaitForSingleObject(handle_, kEndMilliseconds) != WAIT_OBJECT_0 || !GetExitCodeProcess(handle_, &code)) {
+            return -1;
+        }
+        return static_cast<long>(code);
+    }
+
+    long Close() const {
+        if (HWND window = FindWindowOf(); window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
+        return WaitForEnd();
+    }
+
+private:
+    HWND FindWindowOf() const {
+        for (HWND window = FindWindowExW(nullptr, nullptr, kWindowClass, nullptr); window != nullptr;
+             window = FindWindowExW(nullptr, window, kWindowClass, nullptr)) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == id_) return window;
+        }
+        return nullptr;
+    }
+
+    HANDLE handle_ = nullptr;
+    DWORD id_ = 0;
+};
+
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+    const auto until = std::chrono::steady_clock::now() + kDeadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+class OneLauncherWineTest : public testing::Test {
+protected:
+    // test_launcher.exe in folder with the description of a game whose base folder is Velmora2.
+    static fs::path PlaceLauncher(const fs::path& folder) {
+        const fs::path program = folder / "test_launcher.exe";
+        test::WriteFile(program, test::ReadFile(test::TestBinFolder() / "test_launcher.exe"));
+        test::WriteFile(folder / "game.json",
+                        R"({"title": "Velmora", "short": "Velmora2", "exe": "Velmora2",
+                            "repo": "https://github.com/velmora-port/velmora2",
+                            "releases": {"0123456789abcdef0123456789abcdef01234567": "Europe"}})");
+        test::WriteFile(folder / "Velmora2/launcher.json", R"({"play_at_start": false})");
+        return program;
+    }
+
+    test::TempFolder temp;
+};
+
+TEST_F(OneLauncherWineTest, ASecondLauncherOnTheFolderBringsTheFirstForwardAndEndsTouchingNothing) {
+    const fs::path program = PlaceLauncher(temp / "one");
+    const fs::path log = temp / "one/Velmora2/launcher.log";
+    RunningLauncher first(program);
+    ASSERT_TRUE(first.started());
+    const HWND window = first.WaitForWindow();
+    ASSERT_NE(window, nullptr) << "the first launcher showed no window";
+    ASSERT_TRUE(WaitUntil([&] { return test::ReadFile(log).find("play at start: the launcher stays") != std::string::npos; }))
+        << test::ReadFile(log);
+    PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsIconic(window) != FALSE; }));
+    // What a self-update leaves, which a launcher that runs deletes at start.
+    test::WriteFile(temp / "one/test_launcher.exe.old", "old");
+    const std::string logBefore = test::ReadFile(log);
+    const std::string settingsBefore = test::ReadFile(temp / "one/Velmora2/launcher.json");
+
+    RunningLauncher second(program);
+    ASSERT_TRUE(second.started());
+    EXPECT_EQ(second.WaitForEnd(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(window) == FALSE; })) << "the first launcher's window stays minimised";
+    EXPECT_EQ(test::ReadFile(log), logBefore);
+    EXPECT_EQ(test::ReadFile(temp / "one/Velmora2/launcher.json"), settingsBefore);
+    EXPECT_TRUE(fs::exists(temp / "one/test_launcher.exe.old"));
+
+    // A launcher on another folder runs beside the first.
+    RunningLauncher elsewhere(PlaceLauncher(temp / "two"));
+    ASSERT_TRUE(elsewhere.started());
+    EXPECT_NE(elsewhere.WaitForWindow(), nullptr) << "the launcher on another folder showed no window";
+    EXPECT_EQ(elsewhere.Close(), 0);
+    EXPECT_EQ(first.Close(), 0);
+}
+
+// As after a self-update: the old launcher starts the new one and then ends.
+TEST_F(OneLauncherWineTest, ALauncherStartedAsTheOneOnTheFolderEndsRunsOnceItHasEnded) {
+    const fs::path program = PlaceLauncher(temp / "one");
+    RunningLauncher old(program);
+    ASSERT_TRUE(old.started());
+    ASSERT_NE(old.WaitForWindow(), nullptr) << "the old launcher showed no window";
+    RunningLauncher replacement(program);
+    ASSERT_TRUE(replacement.started());
+    EXPECT_EQ(old.Close(), 0);
+    EXPECT_NE(replacement.WaitForWindow(), nullptr) << "the new launcher showed no window";
+    EXPECT_EQ(replacement.Close(), 0);
+}
+
+TEST(BaseFolderMutexNameWineTest, OneFolderOneNameWhateverTheCaseOfItsPath) {
+    test::TempFolder temp;
+    fs::create_directories(temp / "Velmora2");
+    std::wstring upper = temp.path().wstring();
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](wchar_t c) { return std::towupper(c); });
+    EXPECT_EQ(BaseFolderMutexName(temp / "Velmora2"), BaseFolderMutexName(fs::path(upper) / "VELMORA2"));
+    // Not made yet: resolved through the folder above it.
+    EXPECT_EQ(BaseFolderMutexName(temp / "Other"), BaseFolderMutexName(fs::path(upper) / "OTHER"));
+    EXPECT_NE(BaseFolderMutexName(temp / "Velmora2"), BaseFolderMutexName(temp / "Other"));
+}
+
+}  // namespace
+}  // namespace launcher
