@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "builder/archive_path.h"
 #include "platform/outside_json.h"
@@ -121,6 +122,19 @@ bool IsSafeToolName(const std::string& name) {
     return name != "." && IsSafeRelativePath(name);
 }
 
+bool IsHttpsAddress(const std::string& url) {
+    constexpr std::string_view kScheme = "https://";
+    return url.size() >= kScheme.size() && AsciiEqualIgnoringCase(std::string_view(url).substr(0, kScheme.size()), kScheme);
+}
+
+bool IsSha256Text(const std::string& text) {
+    if (text.size() != 64) return false;
+    for (const char c : text) {
+        if (HexDigitValue(c) < 0) return false;
+    }
+    return true;
+}
+
 bool ReadToolchain(const std::string& text, Toolchain& toolchain, std::string& error) {
     Json root;
     if (!ParseOutsideJson(text, root) || !root.is_object()) {
@@ -143,6 +157,10 @@ bool ReadToolchain(const std::string& text, Toolchain& toolchain, std::string& e
         const FileRef& file = tool.files.front();
         if (tool.id.empty() || file.url.empty() || file.sha256.size() != 64) {
             error = "toolchain.json: tool " + tool.id + " needs an id, a url and a sha256";
+            return false;
+        }
+        if (!IsHttpsAddress(file.url)) {
+            error = "toolchain.json: tool " + tool.id + " needs an https address";
             return false;
         }
         // The id names a folder that is removed whole before an install, the name a downloaded file.

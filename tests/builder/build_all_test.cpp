@@ -93,7 +93,7 @@ protected:
         }
         PublishToolList("ninja.zip");
         host.PublishAt(kDefaultVisualStudioChannel,
-                       test::ChannelText({test::ChannelItem(test::kManifestItemId, host.SiteUrl("vs/manifest.json"))}));
+                       test::ChannelText({test::ChannelItem(test::kManifestItemId, host.OutsideUrl("vs/manifest.json"))}));
         host.PublishSiteFile("vs/manifest.json",
                              test::ManifestText({test::Package("VC.14.1.CRT", {Payload("crt.vsix", "msvc.vsix")}),
                                                  test::Package("Kit", {Payload("kit-b.msi", "kit-b.msi"),
@@ -107,14 +107,14 @@ protected:
 
     Json Payload(const std::string& fileName, const std::string& published) const {
         const std::string bytes = test::ReadFile(host.folder() / "tools" / published);
-        return test::Payload(fileName, host.SiteUrl("tools/" + published), test::Sha256Of(bytes), bytes.size());
+        return test::Payload(fileName, host.OutsideUrl("tools/" + published), test::Sha256Of(bytes), bytes.size());
     }
 
     Json ToolEntry(const std::string& id, const std::string& published) const {
         const std::string bytes = test::ReadFile(host.folder() / "tools" / published);
         return {{"id", id},
                 {"kind", "zip"},
-                {"url", host.SiteUrl("tools/" + published)},
+                {"url", host.OutsideUrl("tools/" + published)},
                 {"sha256", bytes.empty() ? std::string(64, '0') : test::Sha256Of(bytes)},
                 {"size", bytes.empty() ? 1 : bytes.size()}};
     }
@@ -312,7 +312,7 @@ TEST_F(BuildAllTest, ANewReleaseOfAToolIsInstalledAndCMakesCacheMadeAgain) {
     ASSERT_TRUE(Build()) << error;
     PublishToolList("ninja-2.zip");
     ASSERT_TRUE(Build()) << error;
-    EXPECT_THAT(LinesStartingWith("download "), ElementsAre("download " + host.SiteUrl("tools/ninja-2.zip")));
+    EXPECT_THAT(LinesStartingWith("download "), ElementsAre("download " + host.OutsideUrl("tools/ninja-2.zip")));
     EXPECT_TRUE(Logged(kToolsChanged));
     EXPECT_TRUE(fs::exists(builder->ToolDir("ninja") / "README.txt"));
 }

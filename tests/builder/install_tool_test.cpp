@@ -39,7 +39,7 @@ constexpr char kMsvcVersion[] = "14.44.17.14";
 constexpr char kSdkPackage[] = "Win11SDK_10.0.26100";
 
 fs::path FixturePath(const std::string& path) { return test::LoopbackFolder() / "site" / "tool-fixtures" / path; }
-std::string FixtureUrl(const std::string& path) { return test::LoopbackUrl("http", "/site/tool-fixtures/" + path); }
+std::string FixtureUrl(const std::string& path) { return test::OutsideSiteUrl("tool-fixtures/" + path); }
 
 // The keys of a tool entry that point at one fixture file.
 Json FileKeys(const std::string& path) {
@@ -95,22 +95,22 @@ protected:
             ToolEntry({{"id", "cmake"}, {"title", "CMake 3.31"}, {"strip", 1}, {"keep", {"bin/", "share/"}}},
                       "tools/cmake.zip"),
             ToolEntry({{"id", "ninja"}, {"title", "Ninja"}}, "tools/ninja.zip"),
-            Json{{"id", "ffmpeg"}, {"optional", true}, {"url", host.SiteUrl("absent/ffmpeg.zip")},
+            Json{{"id", "ffmpeg"}, {"optional", true}, {"url", host.OutsideUrl("absent/ffmpeg.zip")},
                  {"sha256", std::string(64, '0')}, {"size", 1000}},
             ToolEntry({{"id", "big"}, {"title", "Big"}, {"optional", true}}, "tools/big.zip"),
             ToolEntry({{"id", "missing"}, {"optional", true}}, "tools/ninja.zip"),
         });
         Json list = {{"tools", tools},
                      {"msvc",
-                      {{"channel", host.SiteUrl("vs/channel.json")},
+                      {{"channel", host.OutsideUrl("vs/channel.json")},
                        {"version", kMsvcVersion},
                        {"packages", {"Microsoft.VC.{v}.CRT.Headers.base", "Microsoft.VC.{v}.CRT.x64.Desktop.base"}}}},
                      {"sdk", {{"package", kSdkPackage}, {"version", "10.0.26100.0"}, {"msis", {"kit-a.msi", "kit-b.msi"}}}}};
         // A tool whose file the server does not have.
-        list["tools"][5]["url"] = host.SiteUrl("absent/missing.zip");
+        list["tools"][5]["url"] = host.OutsideUrl("absent/missing.zip");
         host.PublishAt(game.toolchain, list.dump());
         host.PublishSiteFile("vs/channel.json",
-                             test::ChannelText({test::ChannelItem(test::kManifestItemId, host.SiteUrl("vs/manifest.json"))}));
+                             test::ChannelText({test::ChannelItem(test::kManifestItemId, host.OutsideUrl("vs/manifest.json"))}));
         const std::string vc = std::string("Microsoft.VC.") + kMsvcVersion + ".CRT.";
         host.PublishSiteFile(
             "vs/manifest.json",

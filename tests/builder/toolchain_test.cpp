@@ -44,6 +44,8 @@ std::string Incomplete(const std::string& id) {
     return "toolchain.json: tool " + id + " needs an id, a url and a sha256";
 }
 
+std::string NotHttps(const std::string& id) { return "toolchain.json: tool " + id + " needs an https address"; }
+
 struct ListCase {
     ListCase(std::string name, std::string text, std::string error, size_t tools = 0, std::string fileName = "")
         : name(std::move(name)), text(std::move(text)), error(std::move(error)), tools(tools),
@@ -120,7 +122,18 @@ std::vector<ListCase> ListCases() {
         {"name_percent_one_digit_at_end", AfterAGoodTool(ToolWith("url", "https://example.com/x%4")), "", 2, "x%4"},
         {"name_percent_no_digits", AfterAGoodTool(ToolWith("url", "https://example.com/x%zz")), "", 2, "x%zz"},
         {"name_percent_at_end", AfterAGoodTool(ToolWith("url", "https://example.com/x%")), "", 2, "x%"},
-        {"name_without_slash", AfterAGoodTool(ToolWith("url", "kit.zip")), "", 2, "kit.zip"},
+        // Only https: what is downloaded is unpacked and run.
+        {"url_http", AfterAGoodTool(ToolWith("url", "http://example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_ftp", AfterAGoodTool(ToolWith("url", "ftp://example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_file", AfterAGoodTool(ToolWith("url", "file:///C:/t.zip")), NotHttps("t"), 1},
+        {"url_no_scheme", AfterAGoodTool(ToolWith("url", "example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_scheme_relative", AfterAGoodTool(ToolWith("url", "//example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_one_slash", AfterAGoodTool(ToolWith("url", "https:/example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_leading_blank", AfterAGoodTool(ToolWith("url", " https://example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_longer_scheme", AfterAGoodTool(ToolWith("url", "httpss://example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_bare_name", AfterAGoodTool(ToolWith("url", "kit.zip")), NotHttps("t"), 1},
+        {"url_scheme_in_capitals", AfterAGoodTool(ToolWith("url", "HTTPS://example.com/d/kit.zip")), "", 2, "kit.zip"},
+        {"url_scheme_mixed_case", AfterAGoodTool(ToolWith("url", "hTtPs://example.com/d/kit.zip")), "", 2, "kit.zip"},
     };
 }
 
@@ -174,7 +187,7 @@ TEST_F(ReadToolchainTest, EveryKeyIsReadAndTheDigestIsLowerCased) {
     const std::string upper = "0C4BAA40F28B3F8225EB3FDF6946C987B4FE901403B4EAF2FBBD9378100AAA0C";
     Json tool = {{"id", "llvm"},     {"title", "Clang 19"},  {"kind", "tar.xz"},
                  {"strip", 2},       {"optional", true},     {"keep", {"bin/clang.exe", "lib/*.a", "lib/clang/"}},
-                 {"url", "kit.tar"}, {"sha256", upper},      {"size", 6000000000ull}};
+                 {"url", "https://example.com/kit.tar"}, {"sha256", upper}, {"size", 6000000000ull}};
     ASSERT_TRUE(ReadToolchain(Json{{"tools", Json::array({tool})}}.dump(), toolchain, error)) << error;
     ASSERT_EQ(toolchain.tools.size(), 1u);
     const Tool& read = toolchain.tools[0];
