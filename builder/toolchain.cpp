@@ -82,7 +82,9 @@ Tool ReadTool(const Json& object) {
     file.sha256 = AsciiLower(object.value("sha256", std::string()));
     file.size = object.value("size", std::uint64_t{0});
     file.name = FileNameOfUrl(file.url);
-    tool.stamp = file.sha256;
+    // The stamp names all that decides what the folder holds: the archive, how it is unpacked and
+    // which of its entries are kept.
+    tool.stamp = file.sha256 + " " + tool.kind + " " + std::to_string(tool.strip);
     for (const std::string& pattern : tool.keep) tool.stamp += " " + pattern;
     tool.files.push_back(std::move(file));
     return tool;

@@ -152,9 +152,11 @@ bool MakeRuntimeTool(const VisualStudioWants& wants, const std::map<std::string,
     tool.id = "msvc";
     tool.title = "Microsoft C++ libraries " + wants.runtimeVersion;
     tool.kind = "vsix";
+    // The version and the packages taken: a package added under the same version is another selection.
     tool.stamp = wants.runtimeVersion;
     for (const std::string& listed : wants.runtimePackages) {
         const std::string name = WithVersion(listed, wants.runtimeVersion);
+        tool.stamp += " " + name;
         const auto found = index.find(AsciiLower(name));
         if (found == index.end()) {
             error = "the Visual Studio manifest has no " + name;

@@ -96,6 +96,7 @@ protected:
                        test::ChannelText({test::ChannelItem(test::kManifestItemId, host.OutsideUrl("vs/manifest.json"))}));
         host.PublishSiteFile("vs/manifest.json",
                              test::ManifestText({test::Package("VC.14.1.CRT", {Payload("crt.vsix", "msvc.vsix")}),
+                                                 test::Package("VC.14.1.CRT.Extra", {Payload("extra.vsix", "msvc.vsix")}),
                                                  test::Package("Kit", {Payload("kit-b.msi", "kit-b.msi"),
                                                                        Payload(kSdkCabinet, kSdkCabinet)})}));
         MakeBuilder(temp / "Velmora2");
@@ -119,15 +120,17 @@ protected:
                 {"size", bytes.empty() ? 1 : bytes.size()}};
     }
 
-    // cmake, ninja (from the archive named), git, an optional tool that is never fetched, and the
-    // Visual Studio entries.
-    void PublishToolList(const std::string& ninja) {
+    // cmake, ninja (from the archive named, with the keys given), git, an optional tool that is
+    // never fetched, and the Visual Studio entries with the runtime packages given.
+    void PublishToolList(const std::string& ninja, const Json& ninjaKeys = Json::object(),
+                         const std::vector<std::string>& runtime = {"VC.{v}.CRT"}) {
         Json optional = ToolEntry("ffmpeg", "ffmpeg.zip");
         optional["optional"] = true;
+        Json ninjaEntry = ToolEntry("ninja", ninja);
+        ninjaEntry.update(ninjaKeys);
         const Json list = {
-            {"tools",
-             {ToolEntry("cmake", "cmake.zip"), ToolEntry("ninja", ninja), ToolEntry("git", "git.zip"), optional}},
-            {"msvc", {{"version", "14.1"}, {"packages", {"VC.{v}.CRT"}}}},
+            {"tools", {ToolEntry("cmake", "cmake.zip"), ninjaEntry, ToolEntry("git", "git.zip"), optional}},
+            {"msvc", {{"version", "14.1"}, {"packages", runtime}}},
             {"sdk", {{"package", "Kit"}, {"version", "10.0.1"}, {"msis", {"kit-b.msi"}}}}};
         host.PublishAt(kToolList, list.dump());
     }
@@ -315,6 +318,44 @@ TEST_F(BuildAllTest, ANewReleaseOfAToolIsInstalledAndCMakesCacheMadeAgain) {
     EXPECT_THAT(LinesStartingWith("download "), ElementsAre("download " + host.OutsideUrl("tools/ninja-2.zip")));
     EXPECT_TRUE(Logged(kToolsChanged));
     EXPECT_TRUE(fs::exists(builder->ToolDir("ninja") / "README.txt"));
+}
+
+// The same archives taken another way are another installation: the tool comes again in its new
+// layout, and the build files are made again for it.
+TEST_F(BuildAllTest, AnotherSelectionOfTheSameFilesIsInstalledAgainAndCMakesCacheMadeAgain) {
+    ASSERT_TRUE(Build()) << error;
+    ASSERT_TRUE(fs::exists(builder->ToolDir("ninja") / Exe("ninja")));
+    const std::string ninja = "download " + host.OutsideUrl("tools/ninja.zip");
+    const std::string msvc = "download " + host.OutsideUrl("tools/msvc.vsix");
+    struct Change {
+        const char* name;
+        Json ninjaKeys;
+        std::vector<std::string> runtime;
+        std::vector<std::string> downloads;
+    };
+    // ninja.zip holds the program at its top: stripping one folder, or reading it as a VSIX
+    // (Contents/ only), leaves nothing of it. The host's ninja is on PATH natively, and under Wine
+    // the fake cmake runs none.
+    const std::vector<Change> changes = {
+        {"strip", {{"strip", 1}}, {"VC.{v}.CRT"}, {ninja}},
+        {"kind", {{"strip", 1}, {"kind", "vsix"}}, {"VC.{v}.CRT"}, {ninja}},
+        {"runtime package", {{"strip", 1}, {"kind", "vsix"}}, {"VC.{v}.CRT", "VC.{v}.CRT.Extra"}, {msvc, msvc}},
+    };
+    for (const Change& change : changes) {
+        PublishToolList("ninja.zip", change.ninjaKeys, change.runtime);
+        ASSERT_TRUE(Build()) << change.name << ": " << error;
+        EXPECT_EQ(LinesStartingWith("download "), change.downloads) << change.name;
+        EXPECT_TRUE(Logged(kToolsChanged)) << change.name;
+        EXPECT_FALSE(fs::exists(builder->ToolDir("ninja") / Exe("ninja"))) << change.name;
+    }
+    EXPECT_TRUE(fs::exists(builder->ToolDir("msvc") / "VC/Tools/MSVC/14.1.0/include/vcruntime.h"));
+
+    // The same list again: nothing is downloaded, and the cache stays.
+    host.http().asked.clear();
+    ASSERT_TRUE(Build()) << error;
+    EXPECT_THAT(LinesStartingWith("download "), IsEmpty());
+    EXPECT_FALSE(Logged(kToolsChanged));
+    EXPECT_THAT(host.http().asked, ElementsAre(kToolList, kDefaultVisualStudioChannel, host.OutsideUrl("vs/manifest.json")));
 }
 
 TEST_F(BuildAllTest, AStopDuringTheCompileLeavesTheLastBuildAndTheNextBuildCarriesOn) {

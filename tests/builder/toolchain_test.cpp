@@ -173,7 +173,7 @@ TEST_F(ReadToolchainTest, MissingKeysTakeTheirDefaults) {
     EXPECT_EQ(tool.strip, 0);
     EXPECT_FALSE(tool.optional);
     EXPECT_THAT(tool.keep, IsEmpty());
-    EXPECT_EQ(tool.stamp, kDigest);
+    EXPECT_EQ(tool.stamp, std::string(kDigest) + " zip 0");
     EXPECT_THAT(tool.cabs, IsEmpty());
     ASSERT_EQ(tool.files.size(), 1u);
     EXPECT_EQ(tool.files[0].name, "ninja-win.zip");
@@ -197,7 +197,7 @@ TEST_F(ReadToolchainTest, EveryKeyIsReadAndTheDigestIsLowerCased) {
     EXPECT_TRUE(read.optional);
     EXPECT_THAT(read.keep, ElementsAre("bin/clang.exe", "lib/*.a", "lib/clang/"));
     EXPECT_EQ(read.files.at(0).sha256, kDigest);
-    EXPECT_EQ(read.stamp, std::string(kDigest) + " bin/clang.exe lib/*.a lib/clang/");
+    EXPECT_EQ(read.stamp, std::string(kDigest) + " tar.xz 2 bin/clang.exe lib/*.a lib/clang/");
     EXPECT_EQ(read.files.at(0).size, 6000000000ull);
     EXPECT_EQ(read.DownloadSize(), 6000000000ull);
 }

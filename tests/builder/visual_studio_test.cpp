@@ -149,7 +149,8 @@ TEST_F(ReadVisualStudioTest, TheBuiltInListGivesTheRuntimeAndTheSdk) {
     const Tool& msvc = toolchain.tools[4];
     EXPECT_EQ(msvc.title, "Microsoft C++ libraries 14.44.17.14");
     EXPECT_EQ(msvc.kind, "vsix");
-    EXPECT_EQ(msvc.stamp, "14.44.17.14");
+    EXPECT_EQ(msvc.stamp, "14.44.17.14 " + Runtime("Headers") + " " + Runtime("x64.Desktop") + " " +
+                              Runtime("x64.Store") + " " + Runtime("Source"));
     EXPECT_EQ(msvc.strip, 0);
     EXPECT_THAT(msvc.keep, IsEmpty());
     EXPECT_FALSE(msvc.optional);
@@ -199,7 +200,7 @@ TEST_F(ReadVisualStudioTest, TheListsOwnNamesAreLookedUpAsWritten) {
     EXPECT_THAT(ToolIds(), ElementsAre("msvc", "winsdk"));
     const Tool& msvc = toolchain.tools[0];
     EXPECT_EQ(msvc.title, "Microsoft C++ libraries 9{v}9");
-    EXPECT_EQ(msvc.stamp, "9{v}9");
+    EXPECT_EQ(msvc.stamp, "9{v}9 Pkg.9{v}9.9{v}9 Plain.Name");
     EXPECT_THAT(msvc.files, ElementsAre(FileRef{"Pkg.9{v}9.9{v}9.vsix", Url("p"), kDigestA, 1},
                                         FileRef{"Plain.Name.vsix", Url("n"), kDigestA, 2}));
     const Tool& sdk = toolchain.tools[1];
