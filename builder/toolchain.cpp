@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string_view>
 
 #include "builder/archive_path.h"
@@ -154,6 +155,9 @@ bool ReadToolchain(const std::string& text, Toolchain& toolchain, std::string& e
             return false;
         }
     }
+    // Each id names one folder, and Windows takes "Git" and "git" for one; the Visual Studio part
+    // of the list adds "msvc" and "winsdk".
+    std::set<std::string> seen = {"msvc", "winsdk"};
     for (const Json& object : *tools) {
         Tool tool = ReadTool(object);
         const FileRef& file = tool.files.front();
@@ -168,6 +172,10 @@ bool ReadToolchain(const std::string& text, Toolchain& toolchain, std::string& e
         // The id names a folder that is removed whole before an install, the name a downloaded file.
         if (!IsSafeToolName(tool.id) || !IsSafeToolName(file.name)) {
             error = "toolchain.json: tool " + tool.id + " has an unsafe id or file name";
+            return false;
+        }
+        if (!seen.insert(AsciiLower(tool.id)).second) {
+            error = "toolchain.json: tool " + tool.id + " appears twice";
             return false;
         }
         toolchain.tools.push_back(std::move(tool));

@@ -44,6 +44,10 @@ std::string Incomplete(const std::string& id) {
     return "toolchain.json: tool " + id + " needs an id, a url and a sha256";
 }
 
+std::string ListOf(const std::vector<Json>& tools) { return Json{{"tools", tools}}.dump(); }
+
+std::string Twice(const std::string& id) { return "toolchain.json: tool " + id + " appears twice"; }
+
 std::string NotHttps(const std::string& id) { return "toolchain.json: tool " + id + " needs an https address"; }
 
 struct ListCase {
@@ -122,6 +126,13 @@ std::vector<ListCase> ListCases() {
         {"name_percent_one_digit_at_end", AfterAGoodTool(ToolWith("url", "https://example.com/x%4")), "", 2, "x%4"},
         {"name_percent_no_digits", AfterAGoodTool(ToolWith("url", "https://example.com/x%zz")), "", 2, "x%zz"},
         {"name_percent_at_end", AfterAGoodTool(ToolWith("url", "https://example.com/x%")), "", 2, "x%"},
+        // One folder per tool: an id comes once, in any case, and not as one of the Visual Studio part's.
+        {"id_twice", ListOf({GoodTool("first"), GoodTool("a"), GoodTool("a")}), Twice("a"), 2},
+        {"id_twice_in_another_case", ListOf({GoodTool("first"), GoodTool("Git"), GoodTool("git")}), Twice("git"), 2},
+        {"id_of_the_first_again", ListOf({GoodTool("first"), GoodTool("FIRST")}), Twice("FIRST"), 1},
+        {"id_msvc", AfterAGoodTool(GoodTool("msvc")), Twice("msvc"), 1},
+        {"id_winsdk_in_capitals", AfterAGoodTool(GoodTool("WinSDK")), Twice("WinSDK"), 1},
+        {"ids_that_differ_by_a_letter", ListOf({GoodTool("first"), GoodTool("git"), GoodTool("gitk")}), "", 3},
         // Only https: what is downloaded is unpacked and run.
         {"url_http", AfterAGoodTool(ToolWith("url", "http://example.com/d/t.zip")), NotHttps("t"), 1},
         {"url_ftp", AfterAGoodTool(ToolWith("url", "ftp://example.com/d/t.zip")), NotHttps("t"), 1},
