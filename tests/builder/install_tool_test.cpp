@@ -254,6 +254,11 @@ TEST_F(InstallToolTest, InstallsEveryToolOfTheListOnceAndThenLeavesThemAlone) {
     // Nothing optional was asked for.
     for (const char* id : {"ffmpeg", "big", "missing"}) EXPECT_EQ(TimesAsked(ToolOf(id).files[0].url), 0u) << id;
 
+    // The installers' verbose logs went with their success.
+    for (const char* installer : {"kit-a", "kit-b"}) {
+        EXPECT_FALSE(fs::exists(temp / "base" / "tools" / (std::string(installer) + ".msiexec.log"))) << installer;
+    }
+
     // A second pass: no request, no report, no log line.
     const size_t asked = host.http().asked.size();
     for (const std::string& id : installed) {
@@ -315,6 +320,22 @@ TEST_F(InstallToolTest, AnOldToolThatCannotBeRemovedStopsItBeforeAnyRequest) {
     EXPECT_TRUE(Install("ninja")) << error;
 }
 
+// A launcher that ended between a tool's stamp and the removal of its downloads left them behind.
+TEST_F(InstallToolTest, DownloadsLeftBesideAStampedToolGoSilently) {
+    PublishList();
+    Load();
+    ASSERT_TRUE(Install("clang")) << error;
+    test::WriteFile(DownloadDir("clang") / "clang.tar.xz", "what a stopped launcher left");
+    test::WriteFile(DownloadDir("clang") / "clang.tar.xz.partial", "more");
+    const size_t asked = host.http().asked.size();
+    EXPECT_TRUE(Install("clang")) << error;
+    EXPECT_FALSE(fs::exists(DownloadDir("clang")));
+    EXPECT_TRUE(fs::exists(ToolDir("clang") / "bin" / "clang.exe"));
+    EXPECT_THAT(statuses, IsEmpty());
+    EXPECT_THAT(logged, IsEmpty());
+    EXPECT_EQ(host.http().asked.size(), asked);
+}
+
 TEST_F(InstallToolTest, AFailedDownloadNamesTheFileAndLeavesNoStamp) {
     PublishList();
     Load();
@@ -374,6 +395,8 @@ TEST_F(InstallToolTest, AFailingInstallerFailsTheToolWithItsMessage) {
     EXPECT_FALSE(ok);
     const fs::path log = temp / "base" / "tools" / "kit-a.msiexec.log";
     EXPECT_EQ(error, "Could not extract kit-a.msi (msiexec 1603, see " + PathToUtf8(log) + ")");
+    // The log that says why stays.
+    EXPECT_TRUE(fs::exists(log));
     EXPECT_FALSE(fs::exists(ToolDir("winsdk") / ".launcher-stamp"));
     EXPECT_EQ(logged.back(), "extract kit-a.msi");
 }

@@ -3,7 +3,8 @@
 //   HELPER_RECORD=<file>  writes two lines to the file: its command line and its working folder
 //   HELPER_EXIT=<n>       exits with code n (0 when not set)
 // Under another name (a copy as msiexec.exe, say) it is a stub of that tool: it does only the above,
-// whatever its arguments. Such a copy is the fake port when it is started with the single argument
+// whatever its arguments (a copy named msiexec also writes its command line to the file that
+// follows /L*v, as msiexec writes its log there). Such a copy is the fake port when it is started with the single argument
 // --prepare-code and finds fakeport.txt beside itself: after the record it follows that script
 // (RunScript below). Started with no arguments beside a fakeplay.txt, it is the fake port played:
 // it follows that script instead. A copy started with the two arguments "--sleep MS" only waits MS
@@ -593,6 +594,11 @@ int Main(int argc, char** argv, const std::vector<std::string>& args) {
     if (self.stem() == "cmake") return FakeCmake(argv[0], args);
     if (self.stem() == "ffprobe") return FakeFfprobe(argv[0], args);
     if (self.stem() == "ffmpeg") return FakeFfmpeg(argv[0], args);
+    if (self.stem() == "msiexec") {
+        for (size_t i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == "/L*v") WriteText(launcher::Utf8Path(args[i + 1]), CommandLine(argc, argv) + "\n");
+        }
+    }
     if (self.stem() != "helper_child") {
         const std::filesystem::path script = self.parent_path() / "fakeport.txt";
         std::error_code ec;
