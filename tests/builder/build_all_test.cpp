@@ -358,6 +358,37 @@ TEST_F(BuildAllTest, AnotherSelectionOfTheSameFilesIsInstalledAgainAndCMakesCach
     EXPECT_THAT(host.http().asked, ElementsAre(kToolList, kDefaultVisualStudioChannel, host.OutsideUrl("vs/manifest.json")));
 }
 
+// A git ended at once (a Stop on Windows) leaves its locks in the checkout; the next build goes on.
+TEST_F(BuildAllTest, LocksLeftInTheCheckoutDoNotStopTheNextBuild) {
+    ASSERT_TRUE(Build()) << error;
+    NewCommit("2.0");
+    std::vector<fs::path> locks = {base / "source/.git/index.lock", base / "source/.git/HEAD.lock"};
+#ifndef _WIN32
+    locks.push_back(base / "source/.git/refs/remotes/origin/main.lock");
+    for (const fs::directory_entry& module : fs::directory_iterator(base / "source/.git/modules")) {
+        locks.push_back(module.path() / "index.lock");
+    }
+#endif
+    for (const fs::path& lock : locks) test::WriteFile(lock, "");
+    test::WriteFile(base / "source/.git/keep.txt", "not a lock");
+    ASSERT_TRUE(Build()) << error;
+    for (const fs::path& lock : locks) EXPECT_FALSE(fs::exists(lock)) << PathToUtf8(lock);
+    EXPECT_TRUE(fs::exists(base / "source/.git/keep.txt"));
+    EXPECT_EQ(CheckedOut(), Commit("main"));
+}
+
+#ifndef _WIN32
+// A repository that asks for credentials (gone, or private) fails at once with git's own words: no
+// prompt waits where nobody can answer it.
+TEST_F(BuildAllTest, ARepositoryThatAsksForCredentialsFailsAtOnce) {
+    game.repo = test::LoopbackUrl("http", "/status/401/port.git");
+    MakeBuilder(base);
+    EXPECT_FALSE(Build());
+    EXPECT_EQ(error, "git clone failed (128), see launcher.log");
+    EXPECT_THAT(logged, Contains(HasSubstr("terminal prompts disabled")));
+}
+#endif
+
 TEST_F(BuildAllTest, AStopDuringTheCompileLeavesTheLastBuildAndTheNextBuildCarriesOn) {
     ASSERT_TRUE(Build()) << error;
     builder->SaveSetting("built", "before");

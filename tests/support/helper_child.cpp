@@ -355,6 +355,7 @@ void WriteText(const std::filesystem::path& file, const std::string& text) {
 //   reset ...             head := origin
 //   rev-parse HEAD        prints head; rev-parse of anything else prints origin
 //   submodule ...         does nothing
+//   reset ...             fails with 128 while .git/index.lock is there, as git does
 //   config --get KEY      prints KEY's value from GIT_CONFIG_COUNT and GIT_CONFIG_KEY_n /
 //                         GIT_CONFIG_VALUE_n, the last one winning; 1 when none gives it
 // HELPER_GIT_FAIL=COMMAND makes that command fail with 128; any other command fails with 1.
@@ -364,7 +365,9 @@ int FakeGit(const std::string& program, const std::vector<std::string>& args) {
     std::error_code ec;
     fs::path folder = fs::current_path(ec);
     size_t i = 0;
-    for (; i + 1 < args.size() && args[i] == "-C"; i += 2) folder /= launcher::Utf8Path(args[i + 1]);
+    for (; i + 1 < args.size() && (args[i] == "-C" || args[i] == "-c"); i += 2) {
+        if (args[i] == "-C") folder /= launcher::Utf8Path(args[i + 1]);
+    }
     const std::string command = i < args.size() ? args[i] : "";
     const std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(std::min(i + 1, args.size())),
                                         args.end());
@@ -429,6 +432,11 @@ int FakeGit(const std::string& program, const std::vector<std::string>& args) {
             }
             WriteText(git / "origin", FirstLine(tip));
         } else if (command == "reset") {
+            if (fs::exists(git / "index.lock", ec)) {
+                ToolLine(stderr, "fatal: Unable to create '" + launcher::PathToUtf8(git / "index.lock") +
+                                     "': File exists.\n");
+                return ToolEnd(128);
+            }
             WriteText(git / "head", FirstLine(git / "origin"));
         } else {
             const bool head = !rest.empty() && rest[0] == "HEAD";
