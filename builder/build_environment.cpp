@@ -65,9 +65,15 @@ std::map<std::string, std::string> Builder::BuildEnvironment(const Toolchain& to
         path += separator;
         path += inherited;
     }
-    // git takes these as one setting: safe.directory=*, every folder is safe.
-    std::map<std::string, std::string> environment{
-        {"PATH", path}, {"GIT_CONFIG_COUNT", "1"}, {"GIT_CONFIG_KEY_0", "safe.directory"}, {"GIT_CONFIG_VALUE_0", "*"}};
+    // git takes these as one setting: safe.directory=*, every folder is safe. git runs without a
+    // window: asked for credentials (a repository that answers 401), it must fail rather than wait
+    // for an answer nobody can give, at its own prompt or at the credential manager's.
+    std::map<std::string, std::string> environment{{"PATH", path},
+                                                   {"GIT_CONFIG_COUNT", "1"},
+                                                   {"GIT_CONFIG_KEY_0", "safe.directory"},
+                                                   {"GIT_CONFIG_VALUE_0", "*"},
+                                                   {"GIT_TERMINAL_PROMPT", "0"},
+                                                   {"GCM_INTERACTIVE", "never"}};
     if (msvc.empty()) return environment;
 
     const fs::path include = sdkRoot / "Include" / version;

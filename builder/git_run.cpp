@@ -31,7 +31,9 @@ void GitOutputLine::operator()(const std::string& line) const {
 int Builder::Git(const std::vector<std::string>& arguments, std::string* capture, std::string& error) {
     const fs::path downloaded = ToolDir("git") / "cmd" / fs::path("git" + platform->ExeSuffix());
     std::error_code ec;
-    std::vector<std::string> argv{fs::exists(downloaded, ec) ? PathToUtf8(downloaded) : "git"};
+    // A checkout of the port lies deeper than MAX_PATH on Windows, which git only goes past when asked.
+    std::vector<std::string> argv{fs::exists(downloaded, ec) ? PathToUtf8(downloaded) : "git", "-c",
+                                  "core.longpaths=true"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const int code =
         platform->Run(argv, baseFolder, BuildEnvironment(toolchain), GitOutputLine{*this, capture}, &cancel);

@@ -21,14 +21,19 @@ bool Builder::InstallTool(const Tool& tool, std::string& error) {
     const fs::path dir = ToolDir(tool.id);
     const fs::path stampFile = dir / ".launcher-stamp";
     std::string stamp;
-    if (LoadFile(stampFile, stamp) && stamp == tool.stamp) return true;
+    if (LoadFile(stampFile, stamp) && stamp == tool.stamp) {
+        // What a launcher that ended between the stamp and the clean-up left.
+        std::error_code ignored;
+        RemoveTree(baseFolder / "downloads" / fs::path(tool.id), ignored);
+        return true;
+    }
 
     // Unpacking over what a running program or a virus scanner keeps open would give a mix of two
     // versions, which the stamp would then make permanent. The stamp goes first, so that a folder
     // only partly removed never passes for an installed tool.
     std::error_code ec;
     if (!RemoveTree(stampFile, ec) || !RemoveTree(dir, ec)) {
-        error = "Could not remove " + PathToUtf8(dir) + ": " + SystemErrorText(static_cast<std::uint32_t>(ec.value()));
+        error = "Could not remove " + PathToUtf8(dir) + ": " + ErrorCodeText(ec);
         return false;
     }
     const fs::path dl = baseFolder / "downloads" / fs::path(tool.id);

@@ -2,6 +2,7 @@
 #include <nlohmann/json.hpp>
 
 #include "builder/package_pipeline.h"
+#include "builder/toolchain.h"
 #include "platform/download.h"
 #include "platform/outside_json.h"
 #include "platform/release.h"
@@ -19,15 +20,6 @@ std::string PackageAddress(const std::string& repo, const std::string& tag, cons
     std::string base = repo;
     if (base.size() > 4 && base.compare(base.size() - 4, 4, ".git") == 0) base.resize(base.size() - 4);
     return base + "/releases/download/" + tag + "/" + name;
-}
-
-bool IsSha256Text(const std::string& text) {
-    if (text.size() != 64) return false;
-    for (const char c : text) {
-        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-        if (!hex) return false;
-    }
-    return true;
 }
 
 // A description is an object with "sha256", 64 hexadecimal digits in either case, and optionally

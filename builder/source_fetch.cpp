@@ -1,6 +1,8 @@
 // The port's source in source/: a fresh clone, or a fetch and a hard reset of the checkout there,
 // then the submodules. A released launcher builds its own version tag, a development one the tip
 // of the game's branch.
+#include <vector>
+
 #include "builder/builder.h"
 #include "builder/git_run.h"
 #include "platform/error_text.h"
@@ -12,6 +14,32 @@
 namespace fs = std::filesystem;
 
 namespace launcher {
+namespace {
+
+bool IsLockFile(const fs::path& path) { return path.extension() == ".lock"; }
+
+// A git that was ended at once (a Stop on Windows kills it) leaves its lock files, and every later
+// run then fails on them. Nothing but the launcher runs git in this checkout, so a lock found
+// before the first run is stale: the ones at the top of .git (index, HEAD, config, packed-refs),
+// those of the refs, and all in the submodules' repositories.
+void RemoveStaleLocks(const fs::path& gitFolder) {
+    std::vector<fs::path> locks;
+    std::error_code ec;
+    for (fs::directory_iterator it(gitFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (IsLockFile(it->path()) && !IsLink(it->path()) && !IsRealFolder(it->path())) locks.push_back(it->path());
+    }
+    for (const char* below : {"refs", "modules"}) {
+        WalkTree(
+            gitFolder / below,
+            [&locks](const fs::path& path, EntryKind kind) {
+                if (kind == EntryKind::File && IsLockFile(path)) locks.push_back(path);
+            },
+            ec);
+    }
+    for (const fs::path& lock : locks) fs::remove(lock, ec);
+}
+
+}  // namespace
 
 bool Builder::FetchSource(std::string& error) {
     Report(kSourceDownloadTitle, "", -1.0);
@@ -30,6 +58,7 @@ bool Builder::FetchSource(std::string& error) {
         return false;
     }
     if (checkout == PathPresence::Present) {
+        RemoveStaleLocks(gitFolder);
         const std::vector<std::string> update =
             tagMode ? std::vector<std::string>{"-C",
                                                source,

@@ -2,6 +2,8 @@
 
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <string_view>
 
 #include "builder/archive_path.h"
 #include "platform/outside_json.h"
@@ -81,7 +83,9 @@ Tool ReadTool(const Json& object) {
     file.sha256 = AsciiLower(object.value("sha256", std::string()));
     file.size = object.value("size", std::uint64_t{0});
     file.name = FileNameOfUrl(file.url);
-    tool.stamp = file.sha256;
+    // The stamp names all that decides what the folder holds: the archive, how it is unpacked and
+    // which of its entries are kept.
+    tool.stamp = file.sha256 + " " + tool.kind + " " + std::to_string(tool.strip);
     for (const std::string& pattern : tool.keep) tool.stamp += " " + pattern;
     tool.files.push_back(std::move(file));
     return tool;
@@ -121,6 +125,19 @@ bool IsSafeToolName(const std::string& name) {
     return name != "." && IsSafeRelativePath(name);
 }
 
+bool IsHttpsAddress(const std::string& url) {
+    constexpr std::string_view kScheme = "https://";
+    return url.size() >= kScheme.size() && AsciiEqualIgnoringCase(std::string_view(url).substr(0, kScheme.size()), kScheme);
+}
+
+bool IsSha256Text(const std::string& text) {
+    if (text.size() != 64) return false;
+    for (const char c : text) {
+        if (HexDigitValue(c) < 0) return false;
+    }
+    return true;
+}
+
 bool ReadToolchain(const std::string& text, Toolchain& toolchain, std::string& error) {
     Json root;
     if (!ParseOutsideJson(text, root) || !root.is_object()) {
@@ -138,6 +155,9 @@ bool ReadToolchain(const std::string& text, Toolchain& toolchain, std::string& e
             return false;
         }
     }
+    // Each id names one folder, and Windows takes "Git" and "git" for one; the Visual Studio part
+    // of the list adds "msvc" and "winsdk".
+    std::set<std::string> seen = {"msvc", "winsdk"};
     for (const Json& object : *tools) {
         Tool tool = ReadTool(object);
         const FileRef& file = tool.files.front();
@@ -145,9 +165,17 @@ bool ReadToolchain(const std::string& text, Toolchain& toolchain, std::string& e
             error = "toolchain.json: tool " + tool.id + " needs an id, a url and a sha256";
             return false;
         }
+        if (!IsHttpsAddress(file.url)) {
+            error = "toolchain.json: tool " + tool.id + " needs an https address";
+            return false;
+        }
         // The id names a folder that is removed whole before an install, the name a downloaded file.
         if (!IsSafeToolName(tool.id) || !IsSafeToolName(file.name)) {
             error = "toolchain.json: tool " + tool.id + " has an unsafe id or file name";
+            return false;
+        }
+        if (!seen.insert(AsciiLower(tool.id)).second) {
+            error = "toolchain.json: tool " + tool.id + " appears twice";
             return false;
         }
         toolchain.tools.push_back(std::move(tool));

@@ -49,6 +49,13 @@ std::string PercentDecode(const std::string& text);
 // files come from the network and become paths, so each must pass.
 bool IsSafeToolName(const std::string& name);
 
+// Whether url begins with "https://", in any case of its letters. Every address the tool road
+// downloads from must: what comes from there is unpacked and run.
+bool IsHttpsAddress(const std::string& url);
+
+// Whether text is a SHA-256 digest: 64 hexadecimal digits, in either case.
+bool IsSha256Text(const std::string& text);
+
 // The list compiled into the launcher, the last resort when none can be fetched or was cached.
 const std::string& BuiltinToolListText();
 

@@ -127,11 +127,20 @@ bool EndsWithCab(const std::string& lowerName) {
     return lowerName.size() > 4 && lowerName.compare(lowerName.size() - 4, 4, ".cab") == 0;
 }
 
-// The names become files in the download folder.
-bool AllNamesSafe(const std::vector<FileRef>& files, std::string& error) {
+// The names become files in the download folder, and what the files hold is unpacked or run: each
+// comes over https and is checked against its digest.
+bool AllPayloadsUsable(const std::vector<FileRef>& files, std::string& error) {
     for (const FileRef& file : files) {
         if (!IsSafeToolName(file.name)) {
             error = "the Visual Studio manifest has an unsafe file name: " + file.name;
+            return false;
+        }
+        if (!IsHttpsAddress(file.url)) {
+            error = "the Visual Studio manifest's " + file.name + " needs an https address: " + file.url;
+            return false;
+        }
+        if (!IsSha256Text(file.sha256)) {
+            error = "the Visual Studio manifest's " + file.name + " has no sha256";
             return false;
         }
     }
@@ -143,9 +152,11 @@ bool MakeRuntimeTool(const VisualStudioWants& wants, const std::map<std::string,
     tool.id = "msvc";
     tool.title = "Microsoft C++ libraries " + wants.runtimeVersion;
     tool.kind = "vsix";
+    // The version and the packages taken: a package added under the same version is another selection.
     tool.stamp = wants.runtimeVersion;
     for (const std::string& listed : wants.runtimePackages) {
         const std::string name = WithVersion(listed, wants.runtimeVersion);
+        tool.stamp += " " + name;
         const auto found = index.find(AsciiLower(name));
         if (found == index.end()) {
             error = "the Visual Studio manifest has no " + name;
@@ -157,7 +168,7 @@ bool MakeRuntimeTool(const VisualStudioWants& wants, const std::map<std::string,
         for (size_t i = 0; i < payloads.size(); ++i) {
             payloads[i].name = payloads.size() == 1 ? name + ".vsix" : name + "-" + std::to_string(i + 1) + ".vsix";
         }
-        if (!AllNamesSafe(payloads, error)) return false;
+        if (!AllPayloadsUsable(payloads, error)) return false;
         tool.files.insert(tool.files.end(), payloads.begin(), payloads.end());
     }
     return true;
@@ -185,7 +196,7 @@ bool MakeSdkTool(const VisualStudioWants& wants, const std::map<std::string, con
             tool.cabs.push_back(std::move(payload));
         }
     }
-    if (!AllNamesSafe(tool.files, error) || !AllNamesSafe(tool.cabs, error)) return false;
+    if (!AllPayloadsUsable(tool.files, error) || !AllPayloadsUsable(tool.cabs, error)) return false;
     if (tool.files.size() != wanted.size()) {
         error = "the Windows SDK package lacks some of its installers (" + std::to_string(tool.files.size()) + " of " +
                 std::to_string(wanted.size()) + ")";
@@ -202,6 +213,10 @@ bool ReadVisualStudio(Http& http, const std::string& text, Toolchain& toolchain,
     VisualStudioWants wants;
     if (!ReadWants(text, wants, error)) return false;
 
+    if (!IsHttpsAddress(wants.channel)) {
+        error = "toolchain.json: the Visual Studio channel needs an https address: " + wants.channel;
+        return false;
+    }
     std::string channelText;
     std::string fetchError;
     if (!FetchText(http, wants.channel, channelText, fetchError)) {
@@ -211,6 +226,10 @@ bool ReadVisualStudio(Http& http, const std::string& text, Toolchain& toolchain,
     const std::string manifestAddress = ManifestAddress(channelText);
     if (manifestAddress.empty()) {
         error = "the Visual Studio channel lists no package manifest";
+        return false;
+    }
+    if (!IsHttpsAddress(manifestAddress)) {
+        error = "the Visual Studio channel's package manifest needs an https address: " + manifestAddress;
         return false;
     }
 

@@ -83,7 +83,12 @@ public:
         const int code = RunProcess(
             {"msiextract", "-C", targetFolder.string(), msi.string()}, msi.parent_path(), {},
             [&details](const std::string& line) { details << line << "\n"; }, nullptr);
-        if (code == 0) return true;
+        details.close();
+        if (code == 0) {
+            // The log is kept only when it tells why an installer failed.
+            std::filesystem::remove(log, ec);
+            return true;
+        }
         error = "Could not extract " + msi.filename().string() + " (msiexec " + std::to_string(code) + ", see " +
                 log.string() + ")";
         return false;

@@ -41,7 +41,12 @@ public:
         const int code = RunProcess(
             Started(msiexec, standIns_.msiexec), commandLine, msi.parent_path(), {},
             [&details](const std::string& line) { details += line + "\n"; }, nullptr);
-        if (code == 0 || code == 3010) return true;
+        if (code == 0 || code == 3010) {
+            // The verbose log is kept only when it tells why an installer failed.
+            std::error_code ignored;
+            std::filesystem::remove(log, ignored);
+            return true;
+        }
         error = "Could not extract " + ToUtf8(msi.filename().wstring()) + " (msiexec " + std::to_string(code) +
                 ", see " + ToUtf8(log.wstring()) + ")";
         return false;

@@ -93,9 +93,10 @@ protected:
         }
         PublishToolList("ninja.zip");
         host.PublishAt(kDefaultVisualStudioChannel,
-                       test::ChannelText({test::ChannelItem(test::kManifestItemId, host.SiteUrl("vs/manifest.json"))}));
+                       test::ChannelText({test::ChannelItem(test::kManifestItemId, host.OutsideUrl("vs/manifest.json"))}));
         host.PublishSiteFile("vs/manifest.json",
                              test::ManifestText({test::Package("VC.14.1.CRT", {Payload("crt.vsix", "msvc.vsix")}),
+                                                 test::Package("VC.14.1.CRT.Extra", {Payload("extra.vsix", "msvc.vsix")}),
                                                  test::Package("Kit", {Payload("kit-b.msi", "kit-b.msi"),
                                                                        Payload(kSdkCabinet, kSdkCabinet)})}));
         MakeBuilder(temp / "Velmora2");
@@ -107,27 +108,29 @@ protected:
 
     Json Payload(const std::string& fileName, const std::string& published) const {
         const std::string bytes = test::ReadFile(host.folder() / "tools" / published);
-        return test::Payload(fileName, host.SiteUrl("tools/" + published), test::Sha256Of(bytes), bytes.size());
+        return test::Payload(fileName, host.OutsideUrl("tools/" + published), test::Sha256Of(bytes), bytes.size());
     }
 
     Json ToolEntry(const std::string& id, const std::string& published) const {
         const std::string bytes = test::ReadFile(host.folder() / "tools" / published);
         return {{"id", id},
                 {"kind", "zip"},
-                {"url", host.SiteUrl("tools/" + published)},
+                {"url", host.OutsideUrl("tools/" + published)},
                 {"sha256", bytes.empty() ? std::string(64, '0') : test::Sha256Of(bytes)},
                 {"size", bytes.empty() ? 1 : bytes.size()}};
     }
 
-    // cmake, ninja (from the archive named), git, an optional tool that is never fetched, and the
-    // Visual Studio entries.
-    void PublishToolList(const std::string& ninja) {
+    // cmake, ninja (from the archive named, with the keys given), git, an optional tool that is
+    // never fetched, and the Visual Studio entries with the runtime packages given.
+    void PublishToolList(const std::string& ninja, const Json& ninjaKeys = Json::object(),
+                         const std::vector<std::string>& runtime = {"VC.{v}.CRT"}) {
         Json optional = ToolEntry("ffmpeg", "ffmpeg.zip");
         optional["optional"] = true;
+        Json ninjaEntry = ToolEntry("ninja", ninja);
+        ninjaEntry.update(ninjaKeys);
         const Json list = {
-            {"tools",
-             {ToolEntry("cmake", "cmake.zip"), ToolEntry("ninja", ninja), ToolEntry("git", "git.zip"), optional}},
-            {"msvc", {{"version", "14.1"}, {"packages", {"VC.{v}.CRT"}}}},
+            {"tools", {ToolEntry("cmake", "cmake.zip"), ninjaEntry, ToolEntry("git", "git.zip"), optional}},
+            {"msvc", {{"version", "14.1"}, {"packages", runtime}}},
             {"sdk", {{"package", "Kit"}, {"version", "10.0.1"}, {"msis", {"kit-b.msi"}}}}};
         host.PublishAt(kToolList, list.dump());
     }
@@ -312,10 +315,79 @@ TEST_F(BuildAllTest, ANewReleaseOfAToolIsInstalledAndCMakesCacheMadeAgain) {
     ASSERT_TRUE(Build()) << error;
     PublishToolList("ninja-2.zip");
     ASSERT_TRUE(Build()) << error;
-    EXPECT_THAT(LinesStartingWith("download "), ElementsAre("download " + host.SiteUrl("tools/ninja-2.zip")));
+    EXPECT_THAT(LinesStartingWith("download "), ElementsAre("download " + host.OutsideUrl("tools/ninja-2.zip")));
     EXPECT_TRUE(Logged(kToolsChanged));
     EXPECT_TRUE(fs::exists(builder->ToolDir("ninja") / "README.txt"));
 }
+
+// The same archives taken another way are another installation: the tool comes again in its new
+// layout, and the build files are made again for it.
+TEST_F(BuildAllTest, AnotherSelectionOfTheSameFilesIsInstalledAgainAndCMakesCacheMadeAgain) {
+    ASSERT_TRUE(Build()) << error;
+    ASSERT_TRUE(fs::exists(builder->ToolDir("ninja") / Exe("ninja")));
+    const std::string ninja = "download " + host.OutsideUrl("tools/ninja.zip");
+    const std::string msvc = "download " + host.OutsideUrl("tools/msvc.vsix");
+    struct Change {
+        const char* name;
+        Json ninjaKeys;
+        std::vector<std::string> runtime;
+        std::vector<std::string> downloads;
+    };
+    // ninja.zip holds the program at its top: stripping one folder, or reading it as a VSIX
+    // (Contents/ only), leaves nothing of it. The host's ninja is on PATH natively, and under Wine
+    // the fake cmake runs none.
+    const std::vector<Change> changes = {
+        {"strip", {{"strip", 1}}, {"VC.{v}.CRT"}, {ninja}},
+        {"kind", {{"strip", 1}, {"kind", "vsix"}}, {"VC.{v}.CRT"}, {ninja}},
+        {"runtime package", {{"strip", 1}, {"kind", "vsix"}}, {"VC.{v}.CRT", "VC.{v}.CRT.Extra"}, {msvc, msvc}},
+    };
+    for (const Change& change : changes) {
+        PublishToolList("ninja.zip", change.ninjaKeys, change.runtime);
+        ASSERT_TRUE(Build()) << change.name << ": " << error;
+        EXPECT_EQ(LinesStartingWith("download "), change.downloads) << change.name;
+        EXPECT_TRUE(Logged(kToolsChanged)) << change.name;
+        EXPECT_FALSE(fs::exists(builder->ToolDir("ninja") / Exe("ninja"))) << change.name;
+    }
+    EXPECT_TRUE(fs::exists(builder->ToolDir("msvc") / "VC/Tools/MSVC/14.1.0/include/vcruntime.h"));
+
+    // The same list again: nothing is downloaded, and the cache stays.
+    host.http().asked.clear();
+    ASSERT_TRUE(Build()) << error;
+    EXPECT_THAT(LinesStartingWith("download "), IsEmpty());
+    EXPECT_FALSE(Logged(kToolsChanged));
+    EXPECT_THAT(host.http().asked, ElementsAre(kToolList, kDefaultVisualStudioChannel, host.OutsideUrl("vs/manifest.json")));
+}
+
+// A git ended at once (a Stop on Windows) leaves its locks in the checkout; the next build goes on.
+TEST_F(BuildAllTest, LocksLeftInTheCheckoutDoNotStopTheNextBuild) {
+    ASSERT_TRUE(Build()) << error;
+    NewCommit("2.0");
+    std::vector<fs::path> locks = {base / "source/.git/index.lock", base / "source/.git/HEAD.lock"};
+#ifndef _WIN32
+    locks.push_back(base / "source/.git/refs/remotes/origin/main.lock");
+    for (const fs::directory_entry& module : fs::directory_iterator(base / "source/.git/modules")) {
+        locks.push_back(module.path() / "index.lock");
+    }
+#endif
+    for (const fs::path& lock : locks) test::WriteFile(lock, "");
+    test::WriteFile(base / "source/.git/keep.txt", "not a lock");
+    ASSERT_TRUE(Build()) << error;
+    for (const fs::path& lock : locks) EXPECT_FALSE(fs::exists(lock)) << PathToUtf8(lock);
+    EXPECT_TRUE(fs::exists(base / "source/.git/keep.txt"));
+    EXPECT_EQ(CheckedOut(), Commit("main"));
+}
+
+#ifndef _WIN32
+// A repository that asks for credentials (gone, or private) fails at once with git's own words: no
+// prompt waits where nobody can answer it.
+TEST_F(BuildAllTest, ARepositoryThatAsksForCredentialsFailsAtOnce) {
+    game.repo = test::LoopbackUrl("http", "/status/401/port.git");
+    MakeBuilder(base);
+    EXPECT_FALSE(Build());
+    EXPECT_EQ(error, "git clone failed (128), see launcher.log");
+    EXPECT_THAT(logged, Contains(HasSubstr("terminal prompts disabled")));
+}
+#endif
 
 TEST_F(BuildAllTest, AStopDuringTheCompileLeavesTheLastBuildAndTheNextBuildCarriesOn) {
     ASSERT_TRUE(Build()) << error;

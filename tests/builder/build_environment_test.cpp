@@ -21,8 +21,9 @@ using Environment = std::map<std::string, std::string>;
 
 // The expected values are written with '/' between folders and ':' between list items, and {B}
 // for the base folder; each platform's own separators take their places.
-const Environment kGit = {
-    {"GIT_CONFIG_COUNT", "1"}, {"GIT_CONFIG_KEY_0", "safe.directory"}, {"GIT_CONFIG_VALUE_0", "*"}};
+const Environment kGit = {{"GIT_CONFIG_COUNT", "1"},      {"GIT_CONFIG_KEY_0", "safe.directory"},
+                           {"GIT_CONFIG_VALUE_0", "*"},    {"GIT_TERMINAL_PROMPT", "0"},
+                           {"GCM_INTERACTIVE", "never"}};
 constexpr char kTools[] = "{B}/tools/llvm/bin:{B}/tools/cmake/bin:{B}/tools/ninja:{B}/tools/git/cmd";
 constexpr char kMsvc[] = "{B}/tools/msvc/VC/Tools/MSVC";
 constexpr char kSdk[] = "{B}/tools/winsdk/Windows Kits/10";

@@ -49,7 +49,7 @@ TEST(BuiltinToolListTest, NamesTheFourToolsOfTheRelease) {
                "clang%2Bllvm-19.1.7-x86_64-pc-windows-msvc.tar.xz",
                "b4557b4f012161f56a2f5d9e877ab9635cafd7a08f7affe14829bd60c9d357f0", 845236708);
     EXPECT_EQ(llvm.stamp,
-              "b4557b4f012161f56a2f5d9e877ab9635cafd7a08f7affe14829bd60c9d357f0 bin/clang.exe bin/clang++.exe "
+              "b4557b4f012161f56a2f5d9e877ab9635cafd7a08f7affe14829bd60c9d357f0 tar.xz 1 bin/clang.exe bin/clang++.exe "
               "bin/clang-cl.exe bin/lld-link.exe bin/lld.exe bin/llvm-ar.exe bin/llvm-lib.exe bin/llvm-rc.exe "
               "bin/llvm-mt.exe bin/llvm-ranlib.exe bin/api-ms-win-*.dll bin/ucrtbase.dll bin/msvcp140*.dll "
               "bin/vcruntime140*.dll bin/concrt140.dll lib/clang/");
@@ -63,7 +63,7 @@ TEST(BuiltinToolListTest, NamesTheFourToolsOfTheRelease) {
     ExpectFile(cmake, "cmake-3.31.12-windows-x86_64.zip",
                "https://github.com/Kitware/CMake/releases/download/v3.31.12/cmake-3.31.12-windows-x86_64.zip",
                "0c4baa40f28b3f8225eb3fdf6946c987b4fe901403b4eaf2fbbd9378100aaa0c", 46666397);
-    EXPECT_EQ(cmake.stamp, "0c4baa40f28b3f8225eb3fdf6946c987b4fe901403b4eaf2fbbd9378100aaa0c bin/ share/");
+    EXPECT_EQ(cmake.stamp, "0c4baa40f28b3f8225eb3fdf6946c987b4fe901403b4eaf2fbbd9378100aaa0c zip 1 bin/ share/");
 
     const Tool& ninja = toolchain.tools[2];
     EXPECT_EQ(ninja.id, "ninja");
@@ -73,7 +73,7 @@ TEST(BuiltinToolListTest, NamesTheFourToolsOfTheRelease) {
     EXPECT_THAT(ninja.keep, IsEmpty());
     ExpectFile(ninja, "ninja-win.zip", "https://github.com/ninja-build/ninja/releases/download/v1.13.2/ninja-win.zip",
                "07fc8261b42b20e71d1720b39068c2e14ffcee6396b76fb7a795fb460b78dc65", 291570);
-    EXPECT_EQ(ninja.stamp, "07fc8261b42b20e71d1720b39068c2e14ffcee6396b76fb7a795fb460b78dc65");
+    EXPECT_EQ(ninja.stamp, "07fc8261b42b20e71d1720b39068c2e14ffcee6396b76fb7a795fb460b78dc65 zip 0");
 
     const Tool& git = toolchain.tools[3];
     EXPECT_EQ(git.id, "git");
@@ -85,7 +85,7 @@ TEST(BuiltinToolListTest, NamesTheFourToolsOfTheRelease) {
                "https://github.com/git-for-windows/git/releases/download/v2.56.0.windows.1/"
                "MinGit-2.56.0-busybox-64-bit.zip",
                "2d432c98e9eee92161f49006a18cba24b33e142c6050be321236910805466f37", 35287516);
-    EXPECT_EQ(git.stamp, "2d432c98e9eee92161f49006a18cba24b33e142c6050be321236910805466f37");
+    EXPECT_EQ(git.stamp, "2d432c98e9eee92161f49006a18cba24b33e142c6050be321236910805466f37 zip 0");
 }
 
 TEST(BuiltinToolListTest, NamesTheVisualStudioPackagesAndTheSdkInstallers) {

@@ -30,9 +30,10 @@ using ArgumentLists = std::vector<std::vector<std::string>>;
 
 // The git command of a run: its first argument after the leading "-C DIR" pairs.
 std::string CommandOf(const test::ToolRun& run) {
+    const std::vector<std::string> arguments = test::CallerArguments(run);
     size_t i = 0;
-    while (i + 1 < run.arguments.size() && run.arguments[i] == "-C") i += 2;
-    return i < run.arguments.size() ? run.arguments[i] : "";
+    while (i + 1 < arguments.size() && arguments[i] == "-C") i += 2;
+    return i < arguments.size() ? arguments[i] : "";
 }
 
 // The fake git's repository: a folder whose file tip holds its newest commit.
@@ -81,7 +82,7 @@ protected:
         for (const test::ToolRun& run : Runs()) {
             EXPECT_EQ(run.program, PathToUtf8(FakeGitPath()));
             EXPECT_TRUE(fs::equivalent(Utf8Path(run.folder), base)) << run.folder;
-            lists.push_back(run.arguments);
+            lists.push_back(test::CallerArguments(run));
         }
         return lists;
     }

@@ -39,7 +39,7 @@ constexpr char kMsvcVersion[] = "14.44.17.14";
 constexpr char kSdkPackage[] = "Win11SDK_10.0.26100";
 
 fs::path FixturePath(const std::string& path) { return test::LoopbackFolder() / "site" / "tool-fixtures" / path; }
-std::string FixtureUrl(const std::string& path) { return test::LoopbackUrl("http", "/site/tool-fixtures/" + path); }
+std::string FixtureUrl(const std::string& path) { return test::OutsideSiteUrl("tool-fixtures/" + path); }
 
 // The keys of a tool entry that point at one fixture file.
 Json FileKeys(const std::string& path) {
@@ -95,22 +95,22 @@ protected:
             ToolEntry({{"id", "cmake"}, {"title", "CMake 3.31"}, {"strip", 1}, {"keep", {"bin/", "share/"}}},
                       "tools/cmake.zip"),
             ToolEntry({{"id", "ninja"}, {"title", "Ninja"}}, "tools/ninja.zip"),
-            Json{{"id", "ffmpeg"}, {"optional", true}, {"url", host.SiteUrl("absent/ffmpeg.zip")},
+            Json{{"id", "ffmpeg"}, {"optional", true}, {"url", host.OutsideUrl("absent/ffmpeg.zip")},
                  {"sha256", std::string(64, '0')}, {"size", 1000}},
             ToolEntry({{"id", "big"}, {"title", "Big"}, {"optional", true}}, "tools/big.zip"),
             ToolEntry({{"id", "missing"}, {"optional", true}}, "tools/ninja.zip"),
         });
         Json list = {{"tools", tools},
                      {"msvc",
-                      {{"channel", host.SiteUrl("vs/channel.json")},
+                      {{"channel", host.OutsideUrl("vs/channel.json")},
                        {"version", kMsvcVersion},
                        {"packages", {"Microsoft.VC.{v}.CRT.Headers.base", "Microsoft.VC.{v}.CRT.x64.Desktop.base"}}}},
                      {"sdk", {{"package", kSdkPackage}, {"version", "10.0.26100.0"}, {"msis", {"kit-a.msi", "kit-b.msi"}}}}};
         // A tool whose file the server does not have.
-        list["tools"][5]["url"] = host.SiteUrl("absent/missing.zip");
+        list["tools"][5]["url"] = host.OutsideUrl("absent/missing.zip");
         host.PublishAt(game.toolchain, list.dump());
         host.PublishSiteFile("vs/channel.json",
-                             test::ChannelText({test::ChannelItem(test::kManifestItemId, host.SiteUrl("vs/manifest.json"))}));
+                             test::ChannelText({test::ChannelItem(test::kManifestItemId, host.OutsideUrl("vs/manifest.json"))}));
         const std::string vc = std::string("Microsoft.VC.") + kMsvcVersion + ".CRT.";
         host.PublishSiteFile(
             "vs/manifest.json",
@@ -200,7 +200,8 @@ TEST_F(InstallToolTest, InstallsEveryToolOfTheListOnceAndThenLeavesThemAlone) {
     test::UnsetTestEnv("HELPER_RECORD");
     EXPECT_THAT(installed, ElementsAre("clang", "cmake", "ninja", "msvc", "winsdk"));
 
-    EXPECT_EQ(Stamp("msvc"), kMsvcVersion);
+    EXPECT_EQ(Stamp("msvc"), std::string(kMsvcVersion) + " Microsoft.VC." + kMsvcVersion + ".CRT.Headers.base Microsoft.VC." +
+                                 kMsvcVersion + ".CRT.x64.Desktop.base");
     EXPECT_EQ(Stamp("winsdk"), std::string(kSdkPackage) + " kit-a.msi kit-b.msi");
     EXPECT_EQ(FilesOf(ToolDir("clang")), (std::map<std::string, std::string>{
                                              {"bin/api-ms-win-core-a.dll", "api set\n"},
@@ -253,6 +254,11 @@ TEST_F(InstallToolTest, InstallsEveryToolOfTheListOnceAndThenLeavesThemAlone) {
     // Nothing optional was asked for.
     for (const char* id : {"ffmpeg", "big", "missing"}) EXPECT_EQ(TimesAsked(ToolOf(id).files[0].url), 0u) << id;
 
+    // The installers' verbose logs went with their success.
+    for (const char* installer : {"kit-a", "kit-b"}) {
+        EXPECT_FALSE(fs::exists(temp / "base" / "tools" / (std::string(installer) + ".msiexec.log"))) << installer;
+    }
+
     // A second pass: no request, no report, no log line.
     const size_t asked = host.http().asked.size();
     for (const std::string& id : installed) {
@@ -280,7 +286,7 @@ TEST_F(InstallToolTest, AnyOtherStampInstallsTheToolAfreshFromAnEmptyFolder) {
     test::WriteFile(ToolDir("clang") / "stray.txt", "left from before");
     PublishList({"lib/clang/"});
     Load();
-    EXPECT_EQ(ToolOf("clang").stamp, ToolOf("clang").files[0].sha256 + " lib/clang/");
+    EXPECT_EQ(ToolOf("clang").stamp, ToolOf("clang").files[0].sha256 + " tar.xz 1 lib/clang/");
     ASSERT_TRUE(Install("clang")) << error;
     EXPECT_EQ(FilesOf(ToolDir("clang")),
               (std::map<std::string, std::string>{{"lib/clang/19/include/stddef.h", "#pragma once\n"}}));
@@ -312,6 +318,22 @@ TEST_F(InstallToolTest, AnOldToolThatCannotBeRemovedStopsItBeforeAnyRequest) {
     held.reset();
 #endif
     EXPECT_TRUE(Install("ninja")) << error;
+}
+
+// A launcher that ended between a tool's stamp and the removal of its downloads left them behind.
+TEST_F(InstallToolTest, DownloadsLeftBesideAStampedToolGoSilently) {
+    PublishList();
+    Load();
+    ASSERT_TRUE(Install("clang")) << error;
+    test::WriteFile(DownloadDir("clang") / "clang.tar.xz", "what a stopped launcher left");
+    test::WriteFile(DownloadDir("clang") / "clang.tar.xz.partial", "more");
+    const size_t asked = host.http().asked.size();
+    EXPECT_TRUE(Install("clang")) << error;
+    EXPECT_FALSE(fs::exists(DownloadDir("clang")));
+    EXPECT_TRUE(fs::exists(ToolDir("clang") / "bin" / "clang.exe"));
+    EXPECT_THAT(statuses, IsEmpty());
+    EXPECT_THAT(logged, IsEmpty());
+    EXPECT_EQ(host.http().asked.size(), asked);
 }
 
 TEST_F(InstallToolTest, AFailedDownloadNamesTheFileAndLeavesNoStamp) {
@@ -373,6 +395,8 @@ TEST_F(InstallToolTest, AFailingInstallerFailsTheToolWithItsMessage) {
     EXPECT_FALSE(ok);
     const fs::path log = temp / "base" / "tools" / "kit-a.msiexec.log";
     EXPECT_EQ(error, "Could not extract kit-a.msi (msiexec 1603, see " + PathToUtf8(log) + ")");
+    // The log that says why stays.
+    EXPECT_TRUE(fs::exists(log));
     EXPECT_FALSE(fs::exists(ToolDir("winsdk") / ".launcher-stamp"));
     EXPECT_EQ(logged.back(), "extract kit-a.msi");
 }

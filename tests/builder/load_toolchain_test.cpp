@@ -178,7 +178,7 @@ TEST_F(LoadToolchainTest, AskedForTheVisualStudioToolsTheChannelAndManifestFollo
     list["sdk"] = {{"package", "Kit"}, {"version", "10.1"}, {"msis", Json::array({"kit.msi"})}};
     host.PublishAt(game.toolchain, list.dump());
     host.PublishAt(kDefaultVisualStudioChannel,
-                   test::ChannelText({test::ChannelItem(test::kManifestItemId, host.SiteUrl("vs/manifest.json"))}));
+                   test::ChannelText({test::ChannelItem(test::kManifestItemId, host.OutsideUrl("vs/manifest.json"))}));
     host.PublishSiteFile(
         "vs/manifest.json",
         test::ManifestText({test::Package("VC.14.1.CRT", {test::Payload("crt.vsix", "https://example.com/crt",
@@ -190,7 +190,7 @@ TEST_F(LoadToolchainTest, AskedForTheVisualStudioToolsTheChannelAndManifestFollo
     EXPECT_THAT(Ids(builder->toolchain), ElementsAre("cmake", "ffmpeg", "msvc", "winsdk"));
     EXPECT_EQ(builder->toolchain.sdkVersion, "10.1");
     EXPECT_THAT(host.http().asked,
-                ElementsAre(game.toolchain, kDefaultVisualStudioChannel, host.SiteUrl("vs/manifest.json")));
+                ElementsAre(game.toolchain, kDefaultVisualStudioChannel, host.OutsideUrl("vs/manifest.json")));
     // 3250000 + 2 MiB + 1 MiB + 4 MiB, the optional tool left out.
     EXPECT_THAT(logged, ElementsAre("tools: 4, 10 MB to download at most"));
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,17 @@
 #include "tests/support/test_paths.h"
 
 namespace launcher::test {
+
+// What the caller of Builder::Git asked for: a run's arguments after the setting that every
+// run is given first, which must be there.
+inline std::vector<std::string> CallerArguments(const ToolRun& run) {
+    const std::vector<std::string> setting = {"-c", "core.longpaths=true"};
+    if (run.arguments.size() < 2 || !std::equal(setting.begin(), setting.end(), run.arguments.begin())) {
+        ADD_FAILURE() << "git was run without -c core.longpaths=true";
+        return run.arguments;
+    }
+    return std::vector<std::string>(run.arguments.begin() + 2, run.arguments.end());
+}
 
 class SourceFixture : public testing::Test {
 protected:

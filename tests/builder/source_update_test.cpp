@@ -100,7 +100,7 @@ TEST_F(SourceUpdateTest, ADevelopmentLauncherFetchesItsBranchAndComparesTheTwoCo
     for (const test::ToolRun& run : Runs()) {
         EXPECT_EQ(run.program, PathToUtf8(FakeGitPath()));
         EXPECT_TRUE(fs::equivalent(Utf8Path(run.folder), base)) << run.folder;
-        arguments.push_back(run.arguments);
+        arguments.push_back(test::CallerArguments(run));
     }
     EXPECT_THAT(arguments, ElementsAre(std::vector<std::string>{"-C", source, "fetch", "origin", "stable"},
                                        std::vector<std::string>{"-C", source, "rev-parse", "HEAD"},

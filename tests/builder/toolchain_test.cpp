@@ -44,6 +44,12 @@ std::string Incomplete(const std::string& id) {
     return "toolchain.json: tool " + id + " needs an id, a url and a sha256";
 }
 
+std::string ListOf(const std::vector<Json>& tools) { return Json{{"tools", tools}}.dump(); }
+
+std::string Twice(const std::string& id) { return "toolchain.json: tool " + id + " appears twice"; }
+
+std::string NotHttps(const std::string& id) { return "toolchain.json: tool " + id + " needs an https address"; }
+
 struct ListCase {
     ListCase(std::string name, std::string text, std::string error, size_t tools = 0, std::string fileName = "")
         : name(std::move(name)), text(std::move(text)), error(std::move(error)), tools(tools),
@@ -120,7 +126,25 @@ std::vector<ListCase> ListCases() {
         {"name_percent_one_digit_at_end", AfterAGoodTool(ToolWith("url", "https://example.com/x%4")), "", 2, "x%4"},
         {"name_percent_no_digits", AfterAGoodTool(ToolWith("url", "https://example.com/x%zz")), "", 2, "x%zz"},
         {"name_percent_at_end", AfterAGoodTool(ToolWith("url", "https://example.com/x%")), "", 2, "x%"},
-        {"name_without_slash", AfterAGoodTool(ToolWith("url", "kit.zip")), "", 2, "kit.zip"},
+        // One folder per tool: an id comes once, in any case, and not as one of the Visual Studio part's.
+        {"id_twice", ListOf({GoodTool("first"), GoodTool("a"), GoodTool("a")}), Twice("a"), 2},
+        {"id_twice_in_another_case", ListOf({GoodTool("first"), GoodTool("Git"), GoodTool("git")}), Twice("git"), 2},
+        {"id_of_the_first_again", ListOf({GoodTool("first"), GoodTool("FIRST")}), Twice("FIRST"), 1},
+        {"id_msvc", AfterAGoodTool(GoodTool("msvc")), Twice("msvc"), 1},
+        {"id_winsdk_in_capitals", AfterAGoodTool(GoodTool("WinSDK")), Twice("WinSDK"), 1},
+        {"ids_that_differ_by_a_letter", ListOf({GoodTool("first"), GoodTool("git"), GoodTool("gitk")}), "", 3},
+        // Only https: what is downloaded is unpacked and run.
+        {"url_http", AfterAGoodTool(ToolWith("url", "http://example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_ftp", AfterAGoodTool(ToolWith("url", "ftp://example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_file", AfterAGoodTool(ToolWith("url", "file:///C:/t.zip")), NotHttps("t"), 1},
+        {"url_no_scheme", AfterAGoodTool(ToolWith("url", "example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_scheme_relative", AfterAGoodTool(ToolWith("url", "//example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_one_slash", AfterAGoodTool(ToolWith("url", "https:/example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_leading_blank", AfterAGoodTool(ToolWith("url", " https://example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_longer_scheme", AfterAGoodTool(ToolWith("url", "httpss://example.com/d/t.zip")), NotHttps("t"), 1},
+        {"url_bare_name", AfterAGoodTool(ToolWith("url", "kit.zip")), NotHttps("t"), 1},
+        {"url_scheme_in_capitals", AfterAGoodTool(ToolWith("url", "HTTPS://example.com/d/kit.zip")), "", 2, "kit.zip"},
+        {"url_scheme_mixed_case", AfterAGoodTool(ToolWith("url", "hTtPs://example.com/d/kit.zip")), "", 2, "kit.zip"},
     };
 }
 
@@ -160,7 +184,7 @@ TEST_F(ReadToolchainTest, MissingKeysTakeTheirDefaults) {
     EXPECT_EQ(tool.strip, 0);
     EXPECT_FALSE(tool.optional);
     EXPECT_THAT(tool.keep, IsEmpty());
-    EXPECT_EQ(tool.stamp, kDigest);
+    EXPECT_EQ(tool.stamp, std::string(kDigest) + " zip 0");
     EXPECT_THAT(tool.cabs, IsEmpty());
     ASSERT_EQ(tool.files.size(), 1u);
     EXPECT_EQ(tool.files[0].name, "ninja-win.zip");
@@ -174,7 +198,7 @@ TEST_F(ReadToolchainTest, EveryKeyIsReadAndTheDigestIsLowerCased) {
     const std::string upper = "0C4BAA40F28B3F8225EB3FDF6946C987B4FE901403B4EAF2FBBD9378100AAA0C";
     Json tool = {{"id", "llvm"},     {"title", "Clang 19"},  {"kind", "tar.xz"},
                  {"strip", 2},       {"optional", true},     {"keep", {"bin/clang.exe", "lib/*.a", "lib/clang/"}},
-                 {"url", "kit.tar"}, {"sha256", upper},      {"size", 6000000000ull}};
+                 {"url", "https://example.com/kit.tar"}, {"sha256", upper}, {"size", 6000000000ull}};
     ASSERT_TRUE(ReadToolchain(Json{{"tools", Json::array({tool})}}.dump(), toolchain, error)) << error;
     ASSERT_EQ(toolchain.tools.size(), 1u);
     const Tool& read = toolchain.tools[0];
@@ -184,7 +208,7 @@ TEST_F(ReadToolchainTest, EveryKeyIsReadAndTheDigestIsLowerCased) {
     EXPECT_TRUE(read.optional);
     EXPECT_THAT(read.keep, ElementsAre("bin/clang.exe", "lib/*.a", "lib/clang/"));
     EXPECT_EQ(read.files.at(0).sha256, kDigest);
-    EXPECT_EQ(read.stamp, std::string(kDigest) + " bin/clang.exe lib/*.a lib/clang/");
+    EXPECT_EQ(read.stamp, std::string(kDigest) + " tar.xz 2 bin/clang.exe lib/*.a lib/clang/");
     EXPECT_EQ(read.files.at(0).size, 6000000000ull);
     EXPECT_EQ(read.DownloadSize(), 6000000000ull);
 }

@@ -50,9 +50,10 @@ std::vector<Json> SdkPayloads() {
     }
     payloads.push_back(Payload("Installers\\A.CAB", Url("c2"), kDigestB, 8000));
     payloads.push_back(Payload("Installers\\.cab", Url("c3"), kDigestB, 9000));
-    payloads.push_back(Payload("Installers\\readme.txt", Url("txt"), kDigestB, 10));
+    // Neither is taken, so neither is checked.
+    payloads.push_back(Payload("Installers\\readme.txt", "http://download.example/vs/txt", "", 10));
     payloads.push_back(Payload("Installers\\Windows SDK Extra-x86_en-us.msi", Url("extra"), kDigestB, 20));
-    payloads.push_back(Payload("FEDCBA9876543210FEDCBA9876543210.CAB", Url("c4"), "", 6000));
+    payloads.push_back(Payload("FEDCBA9876543210FEDCBA9876543210.CAB", Url("c4"), kDigestA, 6000));
     return payloads;
 }
 
@@ -72,9 +73,9 @@ std::vector<Json> BuiltinPackages() {
         Package(Runtime("x64.Desktop"), {Payload("Desktop.vsix", Url("desktop"), kDigestA, 22)}, "X64", "EN-US"),
         Package(Runtime("x64.Store"),
                 {"not a payload", Payload("a/Store1.vsix", Url("store1"), kDigestA, 33),
-                 Json{{"fileName", "Store2.vsix"}, {"url", Url("store2")}, {"sha256", 5}, {"size", "44"}}},
+                 Json{{"fileName", "Store2.vsix"}, {"url", Url("store2")}, {"sha256", kDigestB}, {"size", "44"}}},
                 "x64"),
-        Package(Runtime("Source"), {Json{{"fileName", "Source.vsix"}, {"url", Url("source")}}}),
+        Package(Runtime("Source"), {Json{{"fileName", "Source.vsix"}, {"url", Url("source")}, {"sha256", kDigestA}}}),
         Package(kSdkPackage, SdkPayloads()),
     };
 }
@@ -95,7 +96,7 @@ struct FailureCase {
 class ReadVisualStudioTest : public testing::TestWithParam<FailureCase> {
 protected:
     void PublishChannel(const std::string& text) { host.PublishAt(kDefaultVisualStudioChannel, text); }
-    std::string ManifestUrl() const { return host.SiteUrl(kManifestPath); }
+    std::string ManifestUrl() const { return host.OutsideUrl(kManifestPath); }
 
     std::vector<std::string> ToolIds() const {
         std::vector<std::string> ids;
@@ -103,9 +104,11 @@ protected:
         return ids;
     }
 
-    std::string WithAddresses(std::string text) const {
+    // The addresses as published, or as the server was asked them (named so in the fetch errors).
+    std::string WithAddresses(std::string text, bool asked = false) const {
+        const std::string manifest = asked ? host.SiteUrl(kManifestPath) : ManifestUrl();
         for (const auto& [placeholder, address] :
-             {std::pair<std::string, std::string>{"{manifest}", ManifestUrl()},
+             {std::pair<std::string, std::string>{"{manifest}", manifest},
               std::pair<std::string, std::string>{"{channel}", host.SiteUrl("aka/vs/17/release/channel")}}) {
             for (size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at)) {
                 text.replace(at, placeholder.size(), address);
@@ -122,8 +125,8 @@ protected:
 TEST_F(ReadVisualStudioTest, TheBuiltInListGivesTheRuntimeAndTheSdk) {
     ASSERT_TRUE(ReadToolchain(BuiltinToolListText(), toolchain, error)) << error;
     PublishChannel(ChannelText({
-        ChannelItem(kManifestItemId, host.SiteUrl("vs/earlier.json")),
-        ChannelItem("microsoft.visualstudio.manifests.visualstudio", host.SiteUrl("vs/decoy.json")),
+        ChannelItem(kManifestItemId, host.OutsideUrl("vs/earlier.json")),
+        ChannelItem("microsoft.visualstudio.manifests.visualstudio", host.OutsideUrl("vs/decoy.json")),
         Json{{"id", kManifestItemId}},
         ChannelItem(kManifestItemId, ManifestUrl()),
         // None of these has an address: each is passed over.
@@ -133,7 +136,7 @@ TEST_F(ReadVisualStudioTest, TheBuiltInListGivesTheRuntimeAndTheSdk) {
         Json{{"id", kManifestItemId}, {"payloads", Json::array({Json{{"url", 5}}})}},
         Json{{"id", kManifestItemId}, {"payloads", Json::array({Json{{"fileName", "x.json"}}})}},
         7,
-        Json{{"id", 5}, {"payloads", Json::array({Json{{"url", host.SiteUrl("vs/decoy.json")}}})}},
+        Json{{"id", 5}, {"payloads", Json::array({Json{{"url", host.OutsideUrl("vs/decoy.json")}}})}},
     }));
     host.PublishSiteFile(kManifestPath, ManifestText(BuiltinPackages()));
 
@@ -146,7 +149,8 @@ TEST_F(ReadVisualStudioTest, TheBuiltInListGivesTheRuntimeAndTheSdk) {
     const Tool& msvc = toolchain.tools[4];
     EXPECT_EQ(msvc.title, "Microsoft C++ libraries 14.44.17.14");
     EXPECT_EQ(msvc.kind, "vsix");
-    EXPECT_EQ(msvc.stamp, "14.44.17.14");
+    EXPECT_EQ(msvc.stamp, "14.44.17.14 " + Runtime("Headers") + " " + Runtime("x64.Desktop") + " " +
+                              Runtime("x64.Store") + " " + Runtime("Source"));
     EXPECT_EQ(msvc.strip, 0);
     EXPECT_THAT(msvc.keep, IsEmpty());
     EXPECT_FALSE(msvc.optional);
@@ -154,8 +158,8 @@ TEST_F(ReadVisualStudioTest, TheBuiltInListGivesTheRuntimeAndTheSdk) {
     EXPECT_THAT(msvc.files, ElementsAre(FileRef{Runtime("Headers") + ".vsix", Url("headers"), kDigestA, 11},
                                         FileRef{Runtime("x64.Desktop") + ".vsix", Url("desktop"), kDigestA, 22},
                                         FileRef{Runtime("x64.Store") + "-1.vsix", Url("store1"), kDigestA, 33},
-                                        FileRef{Runtime("x64.Store") + "-2.vsix", Url("store2"), "", 0},
-                                        FileRef{Runtime("Source") + ".vsix", Url("source"), "", 0}));
+                                        FileRef{Runtime("x64.Store") + "-2.vsix", Url("store2"), kDigestB, 0},
+                                        FileRef{Runtime("Source") + ".vsix", Url("source"), kDigestA, 0}));
 
     const Tool& sdk = toolchain.tools[5];
     EXPECT_EQ(sdk.title, "Windows SDK 10.0.26100.0");
@@ -176,7 +180,7 @@ TEST_F(ReadVisualStudioTest, TheBuiltInListGivesTheRuntimeAndTheSdk) {
     EXPECT_EQ(sdk.stamp.substr(0, 48), "Win11SDK_10.0.26100 Windows SDK Desktop Headers ");
     EXPECT_THAT(sdk.cabs, ElementsAre(FileRef{"0123456789abcdef0123456789abcdef.cab", Url("c1"), kDigestB, 7000},
                                       FileRef{"A.CAB", Url("c2"), kDigestB, 8000},
-                                      FileRef{"FEDCBA9876543210FEDCBA9876543210.CAB", Url("c4"), "", 6000}));
+                                      FileRef{"FEDCBA9876543210FEDCBA9876543210.CAB", Url("c4"), kDigestA, 6000}));
     // Ten installers of 100 to 109 bytes and three cabinets.
     EXPECT_EQ(sdk.DownloadSize(), 1045u + 21000u);
 }
@@ -190,19 +194,19 @@ TEST_F(ReadVisualStudioTest, TheListsOwnNamesAreLookedUpAsWritten) {
     host.PublishSiteFile(kManifestPath,
                          ManifestText({Package("pkg.9{v}9.9{v}9", {Payload("p.vsix", Url("p"), kDigestA, 1)}),
                                        Package("PLAIN.NAME", {Payload("n.vsix", Url("n"), kDigestA, 2)}),
-                                       Package("kit", {Payload("kit.msi", Url("kit"), kDigestB, 3)})}));
+                                       Package("kit", {Payload("kit.msi", "HTTPS://download.example/vs/kit", kDigestB, 3)})}));
 
     ASSERT_TRUE(ReadVisualStudio(host.http(), list, toolchain, error)) << error;
     EXPECT_THAT(ToolIds(), ElementsAre("msvc", "winsdk"));
     const Tool& msvc = toolchain.tools[0];
     EXPECT_EQ(msvc.title, "Microsoft C++ libraries 9{v}9");
-    EXPECT_EQ(msvc.stamp, "9{v}9");
+    EXPECT_EQ(msvc.stamp, "9{v}9 Pkg.9{v}9.9{v}9 Plain.Name");
     EXPECT_THAT(msvc.files, ElementsAre(FileRef{"Pkg.9{v}9.9{v}9.vsix", Url("p"), kDigestA, 1},
                                         FileRef{"Plain.Name.vsix", Url("n"), kDigestA, 2}));
     const Tool& sdk = toolchain.tools[1];
     EXPECT_EQ(sdk.title, "Windows SDK 1.0");
     EXPECT_EQ(sdk.stamp, "Kit kit.msi");
-    EXPECT_THAT(sdk.files, ElementsAre(FileRef{"kit.msi", Url("kit"), kDigestB, 3}));
+    EXPECT_THAT(sdk.files, ElementsAre(FileRef{"kit.msi", "HTTPS://download.example/vs/kit", kDigestB, 3}));
     EXPECT_THAT(sdk.cabs, IsEmpty());
     EXPECT_EQ(toolchain.sdkVersion, "1.0");
 }
@@ -271,6 +275,26 @@ FailureCase UnsafeNameCase(const std::string& name, const std::string& runtimePa
             "the Visual Studio manifest has an unsafe file name: " + unsafe};
 }
 
+// A list of its own, with version "1", whose one runtime package and one installer have the payloads
+// given.
+FailureCase OwnPayloadsCase(const std::string& name, const Json& runtime, const Json& installer,
+                            const std::string& error) {
+    return {name,
+            ListWith({{"version", "1"}, {"packages", Json::array({"Microsoft.VC.{v}"})}},
+                     {{"package", "Kit"}, {"msis", Json::array({"kit.msi"})}}),
+            GoodChannel(),
+            ManifestText({Package("Microsoft.VC.1", {runtime}), Package("Kit", {installer})}),
+            error};
+}
+
+std::string NotHttps(const std::string& fileName, const std::string& url) {
+    return "the Visual Studio manifest's " + fileName + " needs an https address: " + url;
+}
+
+std::string NoDigest(const std::string& fileName) {
+    return "the Visual Studio manifest's " + fileName + " has no sha256";
+}
+
 std::vector<FailureCase> FailureCases() {
     const std::string builtin = BuiltinToolListText();
     const std::string manifest = ManifestText(BuiltinPackages());
@@ -293,6 +317,48 @@ std::vector<FailureCase> FailureCases() {
         {"msis_text", ListWith(Json::object(), {{"msis", "a.msi"}}), GoodChannel(), manifest, kUnreadableList},
         {"msis_entry_null", ListWith(Json::object(), {{"msis", Json::array({nullptr})}}), GoodChannel(), manifest,
          kUnreadableList},
+        // Only https, from the channel to each payload: the installers are run.
+        {"channel_http", ListWith({{"channel", "http://aka.ms/vs/17/release/channel"}}, Json::object()), GoodChannel(),
+         manifest, "toolchain.json: the Visual Studio channel needs an https address: http://aka.ms/vs/17/release/channel"},
+        {"channel_ftp", ListWith({{"channel", "ftp://aka.ms/channel"}}, Json::object()), GoodChannel(), manifest,
+         "toolchain.json: the Visual Studio channel needs an https address: ftp://aka.ms/channel"},
+        {"channel_without_scheme", ListWith({{"channel", "aka.ms/vs/17/release/channel"}}, Json::object()), GoodChannel(),
+         manifest, "toolchain.json: the Visual Studio channel needs an https address: aka.ms/vs/17/release/channel"},
+        {"channel_empty", ListWith({{"channel", ""}}, Json::object()), GoodChannel(), manifest,
+         "toolchain.json: the Visual Studio channel needs an https address: "},
+        {"manifest_http", builtin,
+         ChannelText({ChannelItem(kManifestItemId, "http://download.visualstudio.microsoft.com/m.json")}), manifest,
+         "the Visual Studio channel's package manifest needs an https address: "
+         "http://download.visualstudio.microsoft.com/m.json"},
+        {"manifest_relative", builtin, ChannelText({ChannelItem(kManifestItemId, "vs/manifest.json")}), manifest,
+         "the Visual Studio channel's package manifest needs an https address: vs/manifest.json"},
+        {"installer_http", builtin, GoodChannel(),
+         BuiltinManifestWithSdkPayloads([](std::vector<Json>& payloads) {
+             payloads[1]["url"] = "http://download.example/vs/msi0";
+         }),
+         NotHttps(BuiltinInstallers()[0], "http://download.example/vs/msi0")},
+        {"cabinet_http", builtin, GoodChannel(),
+         BuiltinManifestWithSdkPayloads([](std::vector<Json>& payloads) { payloads[0]["url"] = "http://x/c1"; }),
+         NotHttps("0123456789abcdef0123456789abcdef.cab", "http://x/c1")},
+        OwnPayloadsCase("runtime_http", Payload("r.vsix", "http://download.example/vs/r", kDigestA, 1),
+                        Payload("kit.msi", Url("i"), kDigestA, 1),
+                        NotHttps("Microsoft.VC.1.vsix", "http://download.example/vs/r")),
+        OwnPayloadsCase("runtime_without_address", Payload("r.vsix", "", kDigestA, 1),
+                        Payload("kit.msi", Url("i"), kDigestA, 1), NotHttps("Microsoft.VC.1.vsix", "")),
+        OwnPayloadsCase("installer_file_address", Payload("r.vsix", Url("r"), kDigestA, 1),
+                        Payload("kit.msi", "file:///C:/kit.msi", kDigestA, 1), NotHttps("kit.msi", "file:///C:/kit.msi")),
+        // And each with its digest.
+        OwnPayloadsCase("runtime_without_digest", Payload("r.vsix", Url("r"), "", 1),
+                        Payload("kit.msi", Url("i"), kDigestA, 1), NoDigest("Microsoft.VC.1.vsix")),
+        OwnPayloadsCase("runtime_digest_of_63", Payload("r.vsix", Url("r"), std::string(kDigestA).substr(1), 1),
+                        Payload("kit.msi", Url("i"), kDigestA, 1), NoDigest("Microsoft.VC.1.vsix")),
+        OwnPayloadsCase("installer_digest_not_hex", Payload("r.vsix", Url("r"), kDigestA, 1),
+                        Payload("kit.msi", Url("i"), std::string(64, 'g'), 1), NoDigest("kit.msi")),
+        OwnPayloadsCase("installer_digest_a_number", Payload("r.vsix", Url("r"), kDigestA, 1),
+                        Json{{"fileName", "kit.msi"}, {"url", Url("i")}, {"sha256", 7}}, NoDigest("kit.msi")),
+        {"cabinet_without_digest", builtin, GoodChannel(),
+         BuiltinManifestWithSdkPayloads([](std::vector<Json>& payloads) { payloads[0].erase("sha256"); }),
+         NoDigest("0123456789abcdef0123456789abcdef.cab")},
         // The channel.
         {"channel_missing", builtin, std::nullopt, manifest, "Visual Studio channel: the server answered 404 for {channel}"},
         {"channel_not_json", builtin, "<html>Sign in to continue</html>", manifest, kNoManifest},
@@ -353,11 +419,11 @@ TEST_P(ReadVisualStudioTest, FailsWithItsMessageAndAddsNothing) {
     bool ok = true;
     EXPECT_NO_THROW(ok = ReadVisualStudio(host.http(), failure.list, toolchain, error));
     EXPECT_FALSE(ok);
-    EXPECT_EQ(error, WithAddresses(failure.error));
+    EXPECT_EQ(error, WithAddresses(failure.error, true));
     EXPECT_EQ(ToolIds(), listed);
     EXPECT_TRUE(toolchain.sdkVersion.empty());
-    // A list that cannot be read asks the network nothing.
-    if (failure.error == kNoEntry || failure.error == kUnreadableList) {
+    // A list that cannot be read, or that names a channel it cannot have, asks the network nothing.
+    if (failure.error.rfind("toolchain.json", 0) == 0) {
         EXPECT_THAT(host.http().asked, IsEmpty());
     }
 }

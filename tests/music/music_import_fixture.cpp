@@ -65,7 +65,7 @@ void MusicImportTest::UseFakeTools() {
 void MusicImportTest::PublishToolList(bool withFfmpeg) {
     nlohmann::json tools = nlohmann::json::array();
     tools.push_back({{"id", "cmake"},
-                     {"url", host->SiteUrl("absent/cmake.zip")},
+                     {"url", host->OutsideUrl("absent/cmake.zip")},
                      {"sha256", std::string(64, '0')},
                      {"size", 1000}});
     if (withFfmpeg) {
@@ -73,7 +73,7 @@ void MusicImportTest::PublishToolList(bool withFfmpeg) {
         host->PublishSiteFile("tools/ffmpeg.zip", ReadFile(FixtureFolder() / "ffmpeg-tool.zip"));
         tools.push_back({{"id", "ffmpeg"},
                          {"title", "FFmpeg"},
-                         {"url", host->SiteUrl("tools/ffmpeg.zip")},
+                         {"url", host->OutsideUrl("tools/ffmpeg.zip")},
                          {"sha256", description.at("sha256")},
                          {"size", description.at("size")}});
     }

@@ -37,6 +37,8 @@ std::string RandomSuffix() {
 
 }  // namespace
 
+std::string OutsideSiteUrl(const std::string& sitePath) { return kFilesPrefix + sitePath; }
+
 fs::path PackageFixturePath() { return LoopbackFolder() / "package" / kPackageFixtureName; }
 
 fs::path PackageFixtureDescriptionPath() {
@@ -53,6 +55,7 @@ CodeHost::CodeHost()
                 {"https://aka.ms/", "aka/"}} {
     fs::create_directories(folder_);
     for (const auto& [prefix, path] : prefixes_) http_.Map(prefix, SiteUrl(path));
+    http_.Map(kFilesPrefix, LoopbackUrl("http", "/site/"));
 }
 
 CodeHost::~CodeHost() {

@@ -7,6 +7,8 @@
 //   "https://api.github.com"             -> /site/<id>/api    the REST answers: api/repos/OWNER/NAME/releases/latest
 //   "https://raw.githubusercontent.com/" -> /site/<id>/raw/   repositories' files, the tool list among them
 //   "https://aka.ms/"                    -> /site/<id>/aka/   short links, the Visual Studio channel's among them
+//   kFilesPrefix                         -> /site/            any file of the site tree by an https address
+//                                                             (OutsideUrl, OutsideSiteUrl): the tool road takes no other
 // so that LatestRelease, FetchText and Download run unchanged on the real clients, and tests that
 // run in parallel share no file. Other hosts a test needs are added to http() with Map.
 //
@@ -28,6 +30,13 @@ namespace launcher::test {
 std::filesystem::path PackageFixturePath();
 std::filesystem::path PackageFixtureDescriptionPath();
 constexpr char kPackageFixtureName[] = "Velmora2-package.zip";
+
+// The outside host whose addresses lead into the loopback server's whole /site/ tree.
+constexpr char kFilesPrefix[] = "https://download.visualstudio.microsoft.com/";
+
+// The https address of the file path/to/file below the server's /site/ folder, such as a set-up
+// step's fixture; every CodeHost maps it.
+std::string OutsideSiteUrl(const std::string& sitePath);
 
 class CodeHost {
 public:
@@ -55,6 +64,8 @@ public:
     void PublishAt(const std::string& url, const std::string& bytes);
     // The loopback address of a file path/to/file in this host's folder, and the publishing of one.
     std::string SiteUrl(const std::string& path) const;
+    // The same file by an https address outside.
+    std::string OutsideUrl(const std::string& path) const { return OutsideSiteUrl(id_ + "/" + path); }
     void PublishSiteFile(const std::string& path, const std::string& bytes);
 
 private:

@@ -3,7 +3,8 @@
 //   HELPER_RECORD=<file>  writes two lines to the file: its command line and its working folder
 //   HELPER_EXIT=<n>       exits with code n (0 when not set)
 // Under another name (a copy as msiexec.exe, say) it is a stub of that tool: it does only the above,
-// whatever its arguments. Such a copy is the fake port when it is started with the single argument
+// whatever its arguments (a copy named msiexec also writes its command line to the file that
+// follows /L*v, as msiexec writes its log there). Such a copy is the fake port when it is started with the single argument
 // --prepare-code and finds fakeport.txt beside itself: after the record it follows that script
 // (RunScript below). Started with no arguments beside a fakeplay.txt, it is the fake port played:
 // it follows that script instead. A copy started with the two arguments "--sleep MS" only waits MS
@@ -401,6 +402,7 @@ void WriteText(const std::filesystem::path& file, const std::string& text) {
 //   reset ...             head := origin
 //   rev-parse HEAD        prints head; rev-parse of anything else prints origin
 //   submodule ...         does nothing
+//   reset ...             fails with 128 while .git/index.lock is there, as git does
 //   config --get KEY      prints KEY's value from GIT_CONFIG_COUNT and GIT_CONFIG_KEY_n /
 //                         GIT_CONFIG_VALUE_n, the last one winning; 1 when none gives it
 // HELPER_GIT_FAIL=COMMAND makes that command fail with 128; any other command fails with 1.
@@ -410,7 +412,9 @@ int FakeGit(const std::string& program, const std::vector<std::string>& args) {
     std::error_code ec;
     fs::path folder = fs::current_path(ec);
     size_t i = 0;
-    for (; i + 1 < args.size() && args[i] == "-C"; i += 2) folder /= launcher::Utf8Path(args[i + 1]);
+    for (; i + 1 < args.size() && (args[i] == "-C" || args[i] == "-c"); i += 2) {
+        if (args[i] == "-C") folder /= launcher::Utf8Path(args[i + 1]);
+    }
     const std::string command = i < args.size() ? args[i] : "";
     const std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(std::min(i + 1, args.size())),
                                         args.end());
@@ -475,6 +479,11 @@ int FakeGit(const std::string& program, const std::vector<std::string>& args) {
             }
             WriteText(git / "origin", FirstLine(tip));
         } else if (command == "reset") {
+            if (fs::exists(git / "index.lock", ec)) {
+                ToolLine(stderr, "fatal: Unable to create '" + launcher::PathToUtf8(git / "index.lock") +
+                                     "': File exists.\n");
+                return ToolEnd(128);
+            }
             WriteText(git / "head", FirstLine(git / "origin"));
         } else {
             const bool head = !rest.empty() && rest[0] == "HEAD";
@@ -644,6 +653,11 @@ int Main(int argc, char** argv, const std::vector<std::string>& args) {
     if (self.stem() == "cmake") return FakeCmake(argv[0], args);
     if (self.stem() == "ffprobe") return FakeFfprobe(argv[0], args);
     if (self.stem() == "ffmpeg") return FakeFfmpeg(argv[0], args);
+    if (self.stem() == "msiexec") {
+        for (size_t i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == "/L*v") WriteText(launcher::Utf8Path(args[i + 1]), CommandLine(argc, argv) + "\n");
+        }
+    }
     if (self.stem() != "helper_child") {
         const std::filesystem::path script = self.parent_path() / "fakeport.txt";
         std::error_code ec;
