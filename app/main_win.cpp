@@ -5,5 +5,5 @@
 #include "game/game.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    return launcher::RunWindowsLauncher(instance, launcher::BuiltinGameText(), "dev");
+    return launcher::RunWindowsLauncher(instance, launcher::BuiltinGameText(), LAUNCHER_VERSION);
 }
