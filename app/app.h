@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -53,7 +54,8 @@ public:
     std::atomic<bool> offerDismissed{false};
     std::atomic<bool> restartPending{false};
     std::thread taskThread;
-    // Guards status, error, notice, log, buildFilesSize, toolsSize, musicFolder and musicResult.
+    // Guards status, error, notice, log, buildFilesSize, toolsSize, musicFolder, musicResult and
+    // adopted.
     // Taken inside the Builder's logMutex by OnLogLine: nothing may log while holding it.
     std::mutex mutex;
     Status status;
@@ -67,6 +69,9 @@ public:
     std::filesystem::path musicFolder;
     bool musicResultShown = false;
     std::string musicResult;
+    // Left by the adoption of a chosen copy when it ends: the copy, usable only when it was adopted;
+    // the interface thread makes it the source.
+    std::optional<GameSource> adopted;
     bool playAtStart = false;
     std::atomic<bool> playPending{false};
 

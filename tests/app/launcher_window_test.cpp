@@ -7,6 +7,8 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/page_tasks.h"
@@ -23,8 +26,12 @@
 #include "platform/text.h"
 #include "tests/app/connected_app.h"
 #include "tests/support/case_name.h"
+#include "tests/support/digests.h"
+#include "tests/support/disc_image.h"
 #include "tests/support/expected_palette.h"
+#include "tests/support/forwarding_platform.h"
 #include "tests/support/immutable_file.h"
+#include "tests/support/latch.h"
 #include "tests/support/page_reader.h"
 #include "tests/support/shell_stand_in.h"
 #include "tests/support/temp_folder.h"
@@ -616,6 +623,133 @@ TEST_F(LauncherWindowPickerTest, ACancelledDialogStartsNothing) {
     EXPECT_FALSE(app.musicResultShown);
     EXPECT_FALSE(app.busy);
     EXPECT_FALSE(app.taskThread.joinable());
+}
+
+// Adopting a chosen disc image where no hard link can be made: the copy runs as a task while the
+// window draws.
+
+class LauncherWindowAdoptTest : public LauncherWindowTest {
+protected:
+    void SetUp() override {
+        LauncherWindowTest::SetUp();
+        auto platform = std::make_unique<test::ForwardingPlatform>();
+        platform->refuseHardLink = true;
+        app.platform = std::move(platform);
+        app.game.xbe = "default.xbe";
+        app.game.releases = {{test::Sha1Of(kXbe), "Europe"}};
+        test::ConnectBuilder(app, base);
+        // Three blocks of the copy: the video lies 24 MB into the image.
+        test::WriteDiscImage(image, test::DiscNode::Folder("", {test::DiscNode::File("default.xbe", kXbe),
+                                                                 test::DiscNode::File("intro.xmv", "video", 12000)}));
+        shell.pickerAnswer = PathToWide(image);
+        const std::thread::id interfaceThread = std::this_thread::get_id();
+        // The copy waits after its first block until the test lets it go on.
+        app.builder->statusCallback = [this, interfaceThread](const Status& report) {
+            OnStatus(app, report);
+            if (report.title != "Copying the disc image") return;
+            if (std::this_thread::get_id() == interfaceThread) {
+                copiedOnInterfaceThread = true;
+                return;
+            }
+            if (!held.exchange(true)) go.Wait();
+        };
+    }
+    void TearDown() override {
+        go.Open();
+        test::WaitUntilIdle(app);
+    }
+
+    bool WaitUntilHeld() const {
+        const auto until = std::chrono::steady_clock::now() + test::kTaskDeadline;
+        while (!held && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return held;
+    }
+
+    // Chooses the image and returns once its copy waits after the first block.
+    void ChooseTheImage() {
+        Draw();
+        ASSERT_TRUE(page.Click("Choose a disc image...", draw));
+        ASSERT_FALSE(copiedOnInterfaceThread) << "the image was copied while the window waited";
+        ASSERT_TRUE(WaitUntilHeld()) << "the copy did not start";
+    }
+
+    std::vector<std::string> NamesInAssets() const {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (fs::directory_iterator it(app.builder->PlayFolder() / "assets", ec), end; !ec && it != end;
+             it.increment(ec)) {
+            names.push_back(PathToUtf8(it->path().filename()));
+        }
+        return names;
+    }
+
+    static constexpr char kXbe[] = "XBEH the disc's own game";
+    const fs::path image = temp / "Images" / "Velmora (Europe).iso";
+    test::ShellStandIn shell;
+    test::Latch go;
+    std::atomic<bool> held{false};
+    std::atomic<bool> copiedOnInterfaceThread{false};
+};
+
+TEST_F(LauncherWindowAdoptTest, TheWindowDrawsTheCopyFrameAfterFrame) {
+    ChooseTheImage();
+    const std::regex detail("8 MB of 2[34] MB");
+    for (int frame = 0; frame < 5; ++frame) {
+        Draw(1);
+        ASSERT_TRUE(page.FindText("Copying the disc image").has_value()) << page.Describe();
+        ASSERT_TRUE(page.FindTextMatching(detail).has_value()) << page.Describe();
+        const PageItem* stop = page.FindItem("Stop");
+        ASSERT_NE(stop, nullptr);
+        EXPECT_FALSE(stop->disabled);
+        const PageItem* choose = page.FindItem("Choose a disc image...");
+        ASSERT_NE(choose, nullptr);
+        EXPECT_TRUE(choose->disabled);
+    }
+    EXPECT_FALSE(app.source.ok) << "the copy counts as chosen only once it is adopted";
+
+    go.Open();
+    ASSERT_TRUE(test::WaitUntilIdle(app));
+    Draw();
+    ASSERT_TRUE(app.source.ok) << app.source.error;
+    EXPECT_EQ(app.source.source, image);
+    EXPECT_EQ(app.source.region, "Europe");
+    EXPECT_TRUE(page.FindText("Europe").has_value()) << page.Describe();
+    EXPECT_EQ(app.builder->ReadStringSetting("game"), PathToUtf8(image));
+    EXPECT_THAT(NamesInAssets(), testing::ElementsAre("Velmora (Europe).iso"));
+    EXPECT_EQ(fs::file_size(app.builder->PlayFolder() / "assets" / image.filename()), fs::file_size(image));
+    std::lock_guard<std::mutex> lock(app.mutex);
+    EXPECT_EQ(app.error, "");
+}
+
+TEST_F(LauncherWindowAdoptTest, StopDuringTheCopyLeavesNothingChosen) {
+    ChooseTheImage();
+    Draw(1);
+    ASSERT_TRUE(page.Click("Stop", draw));
+    go.Open();
+    ASSERT_TRUE(test::WaitUntilIdle(app));
+    Draw();
+    EXPECT_FALSE(app.source.ok);
+    {
+        std::lock_guard<std::mutex> lock(app.mutex);
+        EXPECT_EQ(app.error, "Stopped. Press the button again to carry on where it left off.");
+    }
+    EXPECT_TRUE(page.FindText("Stopped. Press the button again to carry on where it left off.").has_value())
+        << page.Describe();
+    EXPECT_THAT(NamesInAssets(), testing::IsEmpty()) << "no copy, whole or partial, is left";
+    EXPECT_EQ(app.builder->ReadStringSetting("game"), "");
+}
+
+// A Stop pressed during an earlier task does not end the next copy at its first block.
+TEST_F(LauncherWindowAdoptTest, AStopLeftFromAnEarlierTaskDoesNotStopTheCopy) {
+    app.builder->cancel = true;
+    ChooseTheImage();
+    go.Open();
+    ASSERT_TRUE(test::WaitUntilIdle(app));
+    Draw();
+    EXPECT_TRUE(app.source.ok) << app.source.error;
+    EXPECT_THAT(NamesInAssets(), testing::ElementsAre("Velmora (Europe).iso"));
 }
 
 // The Log page, in a window of the launcher's own size.
