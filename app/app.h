@@ -22,8 +22,10 @@
 
 namespace launcher {
 
-// The window shows at most this many of the newest log lines.
+// The window shows at most this many of the newest log lines, each of at most kLogLineBytes
+// (launcher.log keeps the whole line).
 inline constexpr std::size_t kLogLinesKept = 2000;
+inline constexpr std::size_t kLogLineBytes = 4096;
 
 class App {
 public:
@@ -87,7 +89,8 @@ private:
 
 // The Builder's status callback: copies the report into the App's status.
 void OnStatus(App& app, const Status& status);
-// The Builder's log callback: appends the line to the App's log, which keeps the newest lines.
+// The Builder's log callback: appends the line to the App's log, which keeps the newest lines; a
+// longer line is cut at a character's start to kLogLineBytes, "..." included.
 void OnLogLine(App& app, const std::string& line);
 
 }  // namespace launcher

@@ -763,10 +763,18 @@ protected:
     }
     // Lines scrolled out of view are not drawn.
     bool Shows(int line) const {
+        const std::string text = "line " + std::to_string(line);
         for (const TextRun& run : page.runs()) {
-            if (run.text == "line " + std::to_string(line)) return true;
+            if (run.text == text || run.text.rfind(text + " ", 0) == 0) return true;
         }
         return false;
+    }
+    // The log's child window.
+    static const ImGuiWindow* LogWindow() {
+        for (const ImGuiWindow* window : ImGui::GetCurrentContext()->Windows) {
+            if (std::string(window->Name).find("/log_") != std::string::npos) return window;
+        }
+        return nullptr;
     }
 };
 
@@ -800,6 +808,39 @@ TEST_F(LauncherWindowLogTest, AViewScrolledUpStaysWhereItIs) {
     Draw();
     EXPECT_TRUE(Shows(0)) << page.Describe();
     EXPECT_FALSE(Shows(249));
+}
+
+// Only the lines in view are laid out: a long line far above the view widens nothing until the
+// view reaches it.
+TEST_F(LauncherWindowLogTest, OnlyTheLinesInViewAreLaidOut) {
+    app.section = 3;
+    // Shorter than the 2000 characters past which ImGui itself measures no text out of view.
+    OnLogLine(app, "line 0 " + std::string(1500, 'w'));
+    AddLines(1, 2000);
+    Draw(3);
+    const ImGuiWindow* log = LogWindow();
+    ASSERT_NE(log, nullptr);
+    std::vector<int> shown;
+    for (int line = 0; line < 2000; ++line) {
+        if (Shows(line)) shown.push_back(line);
+    }
+    ASSERT_FALSE(shown.empty()) << page.Describe();
+    EXPECT_EQ(shown.back(), 1999);
+    // The rows between the first and the last one drawn are all there, and no more than fit.
+    EXPECT_EQ(shown.size(), static_cast<std::size_t>(shown.back() - shown.front() + 1));
+    EXPECT_LE(shown.size() * ImGui::GetTextLineHeightWithSpacing(), log->InnerRect.GetHeight() + 2.0f * kS);
+    EXPECT_EQ(log->ScrollMax.x, 0.0f) << "the long line, far out of view, was laid out";
+    EXPECT_GE(log->ScrollMax.y, 1990.0f * ImGui::GetTextLineHeightWithSpacing() - log->InnerRect.GetHeight());
+
+    ImGuiIO& io = ImGui::GetIO();
+    io.MousePos = ImVec2(450.0f, 300.0f);
+    io.MouseWheel = 100000.0f;
+    Draw(1);
+    io.MouseWheel = 0.0f;
+    Draw();
+    ASSERT_TRUE(Shows(1)) << page.Describe();
+    EXPECT_FALSE(Shows(1999));
+    EXPECT_GT(LogWindow()->ScrollMax.x, 1000.0f) << "the long line in view widens the log";
 }
 
 // The tasks.
