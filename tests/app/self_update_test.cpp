@@ -238,7 +238,7 @@ TEST_P(SelfUpdateDownloadTest, AFailedDownloadMovesNothing) {
     switch (GetParam().fault) {
     case Fault::WrongDigest:
         release.sha256 = test::Sha256Of("other bytes");
-        expected = "the download of launcher.exe.new is damaged (checksum), trying again";
+        expected = "the download of launcher.exe.new is damaged (checksum), given up after 5 tries";
         break;
     case Fault::NotFound:
         release.url += ".missing";
