@@ -100,8 +100,16 @@ void OnStatus(App& app, const Status& status) {
 }
 
 void OnLogLine(App& app, const std::string& line) {
+    std::string kept;
+    if (line.size() <= kLogLineBytes) {
+        kept = line;
+    } else {
+        std::size_t cut = kLogLineBytes - 3;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+        kept = line.substr(0, cut) + "...";
+    }
     std::lock_guard<std::mutex> lock(app.mutex);
-    app.log.push_back(line);
+    app.log.push_back(std::move(kept));
     if (app.log.size() > kLogLinesKept) app.log.pop_front();
 }
 

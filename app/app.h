@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -21,8 +22,10 @@
 
 namespace launcher {
 
-// The window shows at most this many of the newest log lines.
+// The window shows at most this many of the newest log lines, each of at most kLogLineBytes
+// (launcher.log keeps the whole line).
 inline constexpr std::size_t kLogLinesKept = 2000;
+inline constexpr std::size_t kLogLineBytes = 4096;
 
 class App {
 public:
@@ -53,7 +56,8 @@ public:
     std::atomic<bool> offerDismissed{false};
     std::atomic<bool> restartPending{false};
     std::thread taskThread;
-    // Guards status, error, notice, log, buildFilesSize, toolsSize, musicFolder and musicResult.
+    // Guards status, error, notice, log, buildFilesSize, toolsSize, musicFolder, musicResult and
+    // adopted.
     // Taken inside the Builder's logMutex by OnLogLine: nothing may log while holding it.
     std::mutex mutex;
     Status status;
@@ -67,6 +71,9 @@ public:
     std::filesystem::path musicFolder;
     bool musicResultShown = false;
     std::string musicResult;
+    // Left by the adoption of a chosen copy when it ends: the copy, usable only when it was adopted;
+    // the interface thread makes it the source.
+    std::optional<GameSource> adopted;
     bool playAtStart = false;
     std::atomic<bool> playPending{false};
 
@@ -82,7 +89,8 @@ private:
 
 // The Builder's status callback: copies the report into the App's status.
 void OnStatus(App& app, const Status& status);
-// The Builder's log callback: appends the line to the App's log, which keeps the newest lines.
+// The Builder's log callback: appends the line to the App's log, which keeps the newest lines; a
+// longer line is cut at a character's start to kLogLineBytes, "..." included.
 void OnLogLine(App& app, const std::string& line);
 
 }  // namespace launcher

@@ -1,6 +1,7 @@
 #include "app/game_page.h"
 
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 #include "app/self_update.h"
@@ -120,16 +121,33 @@ void LauncherOffer(App& app, ImFont* headingFont, bool busy) {
     if (ImGui::Button("Later")) app.offerDismissed = true;
 }
 
+// Adopting an identified copy, a task since the copy of an image can take minutes. The copy counts
+// as chosen only once it is adopted; a failure shows as the task's error.
+struct AdoptTask {
+    App& app;
+    GameSource chosen;
+    bool operator()(std::string& error) const {
+        // A Stop pressed during an earlier task must not end this copy at its first block.
+        app.builder->cancel = false;
+        GameSource outcome = chosen;
+        outcome.ok = app.builder->AdoptGame(chosen, error);
+        const bool adopted = outcome.ok;
+        std::lock_guard<std::mutex> lock(app.mutex);
+        app.adopted = std::move(outcome);
+        return adopted;
+    }
+};
+
 void ChooseCopy(App& app, WindowHandle window, bool folder) {
     const std::wstring picked = PickPath(window, folder, nullptr);
     if (picked.empty()) return;
-    app.source = IdentifyGame(app.game, WidePath(picked));
-    if (!app.source.ok) return;
-    std::string error;
-    if (!app.builder->AdoptGame(app.source, error)) {
-        app.source.ok = false;
-        app.source.error = error;
+    GameSource identified = IdentifyGame(app.game, WidePath(picked));
+    if (!identified.ok) {
+        app.source = std::move(identified);
+        return;
     }
+    app.musicResultShown = false;
+    app.RunTask(AdoptTask{app, std::move(identified)}, "");
 }
 
 void YourGame(App& app, WindowHandle window, ImFont* headingFont, bool busy) {
@@ -291,6 +309,15 @@ void GamePage(App& app, WindowHandle window, ImFont* headingFont, const Status& 
         SourceBuild(app, headingFont, page, error, notice);
     }
     Play(app, headingFont, page);
+}
+
+void TakeAdoptedCopy(App& app) {
+    std::optional<GameSource> adopted;
+    {
+        std::lock_guard<std::mutex> lock(app.mutex);
+        adopted.swap(app.adopted);
+    }
+    if (adopted) app.source = std::move(*adopted);
 }
 
 std::function<bool(std::string&)> InstallTask(App& app) {

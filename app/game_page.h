@@ -22,6 +22,9 @@ inline constexpr char kBuildDoneMessage[] = "The game is built. Press Play.";
 void GamePage(App& app, WindowHandle window, ImFont* headingFont, const Status& status, const std::string& error,
               const std::string& notice);
 
+// On the interface thread, once a frame: a copy whose adoption has ended becomes the App's source.
+void TakeAdoptedCopy(App& app);
+
 // The tasks the page starts: the package build ("Get the game ready", "Update") and the build from
 // source ("Build", "Rebuild", "Update"), both Builder::BuildAll.
 std::function<bool(std::string&)> InstallTask(App& app);

@@ -148,6 +148,7 @@ void LauncherWindow(App& app, WindowHandle window, ImFont* headingFont) {
                      ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
     ImGui::PopStyleVar();
 
+    TakeAdoptedCopy(app);
     const FrameCopy frame = CopyFrame(app);
     const Layout layout{ImGui::GetFontSize(), ImGui::GetWindowPos(), ImGui::GetWindowSize()};
     Header(app, layout, headingFont);

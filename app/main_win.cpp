@@ -7,5 +7,5 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     launcher::LoadLibrariesFromSystemFolderOnly();
-    return launcher::RunWindowsLauncher(instance, launcher::BuiltinGameText(), "dev");
+    return launcher::RunWindowsLauncher(instance, launcher::BuiltinGameText(), LAUNCHER_VERSION);
 }

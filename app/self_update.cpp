@@ -109,8 +109,10 @@ bool UpdateLauncher(App& app, const Release& release, const SelfUpdateFiles& fil
         app.restartPending = true;
         return true;
     }
-    files.move(target, executable);
     error = "The launcher could not be updated (the new one could not take its place). It is " + newText + ".";
+    if (!files.move(target, executable)) {
+        error += " This launcher could not be put back either: it is now " + PathToUtf8(target) + ".";
+    }
     return false;
 }
 

@@ -2,11 +2,11 @@
 # Runs the benchmarks on demand (never from the tests): an optimised native build, each figure the
 # median of five runs, against the reference tools measured in the same run.
 #   bench/run.sh [sha] [identify] [adopt] [download] [process] [zip] [package] [tarxz] [music]
-#   [disk_use] [window]   (all when none is named)
+#   [disk_use] [window] [log_page]   (all when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 chosen=("$@")
-[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz music disk_use window)
+[ ${#chosen[@]} -gt 0 ] || chosen=(sha identify adopt download process zip package tarxz music disk_use window log_page)
 wanted() { local name; for name in "${chosen[@]}"; do [ "$name" = "$1" ] && return 0; done; return 1; }
 
 reference_tools=()
@@ -15,7 +15,7 @@ wanted package && reference_tools+=(unzip zip)
 bash cmake/setup.sh "${reference_tools[@]}"
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target sha_bench identify_bench download_bench process_bench zip_bench adopt_bench \
-  package_bench tarxz_bench music_bench disk_use_bench helper_child
+  package_bench tarxz_bench music_bench disk_use_bench log_page_bench helper_child
 bin=build/bench/bench
 work=$(mktemp -d)
 server=
@@ -522,6 +522,13 @@ bench_window() {
   )
 }
 
-for name in sha identify adopt download process zip package tarxz music disk_use window; do
+# The Log page's frame with the log full, against every line laid out, in the program itself; it
+# fails when the frame's median passes its bound.
+bench_log_page() {
+  echo "log page:"
+  "$bin/log_page_bench" 200 | sed 's/^/  /'
+}
+
+for name in sha identify adopt download process zip package tarxz music disk_use window log_page; do
   if wanted "$name"; then "bench_$name"; fi
 done

@@ -44,6 +44,26 @@ void SleepOnSteadyClock(std::chrono::milliseconds wait) {
     }
 }
 
+// Text from outside (a release's tag, a server's answer, a program's output) may hold line breaks
+// and other control characters: escaped, every event stays one line of launcher.log. Tabs stay.
+std::string EscapeControlCharacters(const std::string& line) {
+    std::string escaped;
+    escaped.reserve(line.size());
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 0x20 && byte != 0x7F) || c == '\t') {
+            escaped += c;
+        } else if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '\r') {
+            escaped += "\\r";
+        } else {
+            escaped += Printf(8, "\\x%02x", byte);
+        }
+    }
+    return escaped;
+}
+
 }  // namespace
 
 Builder::Builder(const Game& game, const fs::path& baseFolder, Http* http, Platform* platform)
@@ -53,7 +73,8 @@ void Builder::Report(const std::string& title, const std::string& detail, double
     if (statusCallback) statusCallback(Status{title, detail, fraction});
 }
 
-void Builder::Log(const std::string& line) {
+void Builder::Log(const std::string& text) {
+    const std::string line = EscapeControlCharacters(text);
     std::lock_guard<std::mutex> lock(logMutex);
     std::error_code ec;
     fs::create_directories(baseFolder, ec);

@@ -54,8 +54,9 @@ public:
 
     // Reports made before the status callback is set are dropped.
     void Report(const std::string& title, const std::string& detail, double fraction);
-    // Appends one time-stamped line to launcher.log and hands the bare line to the log callback.
-    void Log(const std::string& line);
+    // Appends one time-stamped line to launcher.log and hands the bare line to the log callback;
+    // control characters in text (a line break in a release's tag, say) are written escaped.
+    void Log(const std::string& text);
     void BeginBuildLog();
     // Runs body as a named, timed stage; the stage is recorded whether it succeeds or not.
     bool Stage(const std::string& name, const std::function<bool()>& body);

@@ -106,6 +106,8 @@ bool Download(Http& http, const std::string& url, const fs::path& destination, c
     if (!digest.empty() && size == 0 && SizeOf(partial) > 0 && Sha256File(partial) == digest) accepted = true;
 
     std::string failure;
+    // Whether failure is the last pass's own finding rather than the transfer's message.
+    bool ownFinding = false;
     for (int pass = 0; pass < kDownloadPasses && !accepted; ++pass) {
         std::uint64_t offset = Exists(partial) ? SizeOf(partial) : 0;
         if (size != 0 && offset > size) {
@@ -133,6 +135,7 @@ bool Download(Http& http, const std::string& url, const fs::path& destination, c
                 // Nothing lies past the partial file's end: it is as long as the file or longer, and
                 // was not taken. Only a fresh start can help.
                 if (offset > 0 && IsRangeNotSatisfiable(failure, url)) fs::remove(partial, ec);
+                ownFinding = false;
                 continue;
             }
             if (size == 0) size = total;
@@ -141,19 +144,28 @@ bool Download(Http& http, const std::string& url, const fs::path& destination, c
                 const bool longer = SizeOf(partial) > size;
                 if (longer) fs::remove(partial, ec);
                 failure = "the download of " + PathToUtf8(destination.filename()) +
-                          (longer ? " is larger than expected, trying again" : " ended early, trying again");
+                          (longer ? " is larger than expected" : " ended early");
+                ownFinding = true;
                 continue;
             }
         }
         if (!digest.empty() && Sha256File(partial) != digest) {
-            failure = "the download of " + PathToUtf8(destination.filename()) + " is damaged (checksum), trying again";
+            failure = "the download of " + PathToUtf8(destination.filename()) + " is damaged (checksum)";
+            ownFinding = true;
             fs::remove(partial, ec);
             continue;
         }
         accepted = true;
     }
     if (!accepted) {
-        error = failure.empty() ? "the download of " + url + " failed" : failure;
+        if (failure.empty()) {
+            error = "the download of " + url + " failed";
+        } else if (ownFinding) {
+            // No pass follows the last one.
+            error = failure + ", given up after " + std::to_string(kDownloadPasses) + " tries";
+        } else {
+            error = failure;
+        }
         return false;
     }
     std::string reason;

@@ -400,6 +400,38 @@ TEST_F(AppStateTest, TheLogKeepsTheNewest2000Lines) {
     EXPECT_EQ(test::ReadLines(app.baseFolder / "launcher.log").size(), 2001u);
 }
 
+// A kept line holds at most 4 KiB and ends in "..." when cut, never inside a character; the file
+// keeps the whole line.
+TEST_F(AppStateTest, ALongLineIsKeptCutToFourKibibytes) {
+    const std::string two = "\xC3\xBC";  // one character in two bytes
+    const struct {
+        std::string line;
+        std::string kept;
+    } cases[] = {
+        {std::string(4096, 'a'), std::string(4096, 'a')},
+        {std::string(4097, 'a'), std::string(4093, 'a') + "..."},
+        {std::string(4 << 20, 'b'), std::string(4093, 'b') + "..."},
+        // The cut would fall between the two bytes of the character at 4092 and 4093.
+        {std::string(4092, 'c') + two + std::string(10, 'c'), std::string(4092, 'c') + "..."},
+        {std::string(4091, 'd') + two + std::string(10, 'd'), std::string(4091, 'd') + two + "..."},
+    };
+    for (const auto& c : cases) app.builder->Log(c.line);
+    const Shown shown = Copy(app);
+    ASSERT_EQ(shown.log.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string& kept = shown.log[i];
+        // Compared whole, reported by size and end: a failure would print kibibytes.
+        EXPECT_TRUE(kept == cases[i].kept) << "case " << i << ": " << kept.size() << " bytes ending in \""
+                                            << kept.substr(kept.size() - std::min<std::size_t>(kept.size(), 8)) << "\"";
+        EXPECT_LE(kept.size(), kLogLineBytes);
+    }
+    const std::vector<std::string> file = test::ReadLines(app.baseFolder / "launcher.log");
+    ASSERT_EQ(file.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(file[i].size(), 9 + cases[i].line.size()) << "case " << i << ": the time and the whole line";
+    }
+}
+
 // The task thread reports and logs while the interface thread copies what it shows and logs too;
 // the thread sanitizer build runs this for races.
 TEST_F(AppStateTest, TheTwoThreadsMeetOnlyUnderTheLocks) {

@@ -7,6 +7,8 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/page_tasks.h"
@@ -23,8 +26,12 @@
 #include "platform/text.h"
 #include "tests/app/connected_app.h"
 #include "tests/support/case_name.h"
+#include "tests/support/digests.h"
+#include "tests/support/disc_image.h"
 #include "tests/support/expected_palette.h"
+#include "tests/support/forwarding_platform.h"
 #include "tests/support/immutable_file.h"
+#include "tests/support/latch.h"
 #include "tests/support/page_reader.h"
 #include "tests/support/shell_stand_in.h"
 #include "tests/support/temp_folder.h"
@@ -618,6 +625,133 @@ TEST_F(LauncherWindowPickerTest, ACancelledDialogStartsNothing) {
     EXPECT_FALSE(app.taskThread.joinable());
 }
 
+// Adopting a chosen disc image where no hard link can be made: the copy runs as a task while the
+// window draws.
+
+class LauncherWindowAdoptTest : public LauncherWindowTest {
+protected:
+    void SetUp() override {
+        LauncherWindowTest::SetUp();
+        auto platform = std::make_unique<test::ForwardingPlatform>();
+        platform->refuseHardLink = true;
+        app.platform = std::move(platform);
+        app.game.xbe = "default.xbe";
+        app.game.releases = {{test::Sha1Of(kXbe), "Europe"}};
+        test::ConnectBuilder(app, base);
+        // Three blocks of the copy: the video lies 24 MB into the image.
+        test::WriteDiscImage(image, test::DiscNode::Folder("", {test::DiscNode::File("default.xbe", kXbe),
+                                                                 test::DiscNode::File("intro.xmv", "video", 12000)}));
+        shell.pickerAnswer = PathToWide(image);
+        const std::thread::id interfaceThread = std::this_thread::get_id();
+        // The copy waits after its first block until the test lets it go on.
+        app.builder->statusCallback = [this, interfaceThread](const Status& report) {
+            OnStatus(app, report);
+            if (report.title != "Copying the disc image") return;
+            if (std::this_thread::get_id() == interfaceThread) {
+                copiedOnInterfaceThread = true;
+                return;
+            }
+            if (!held.exchange(true)) go.Wait();
+        };
+    }
+    void TearDown() override {
+        go.Open();
+        test::WaitUntilIdle(app);
+    }
+
+    bool WaitUntilHeld() const {
+        const auto until = std::chrono::steady_clock::now() + test::kTaskDeadline;
+        while (!held && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return held;
+    }
+
+    // Chooses the image and returns once its copy waits after the first block.
+    void ChooseTheImage() {
+        Draw();
+        ASSERT_TRUE(page.Click("Choose a disc image...", draw));
+        ASSERT_FALSE(copiedOnInterfaceThread) << "the image was copied while the window waited";
+        ASSERT_TRUE(WaitUntilHeld()) << "the copy did not start";
+    }
+
+    std::vector<std::string> NamesInAssets() const {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (fs::directory_iterator it(app.builder->PlayFolder() / "assets", ec), end; !ec && it != end;
+             it.increment(ec)) {
+            names.push_back(PathToUtf8(it->path().filename()));
+        }
+        return names;
+    }
+
+    static constexpr char kXbe[] = "XBEH the disc's own game";
+    const fs::path image = temp / "Images" / "Velmora (Europe).iso";
+    test::ShellStandIn shell;
+    test::Latch go;
+    std::atomic<bool> held{false};
+    std::atomic<bool> copiedOnInterfaceThread{false};
+};
+
+TEST_F(LauncherWindowAdoptTest, TheWindowDrawsTheCopyFrameAfterFrame) {
+    ChooseTheImage();
+    const std::regex detail("8 MB of 2[34] MB");
+    for (int frame = 0; frame < 5; ++frame) {
+        Draw(1);
+        ASSERT_TRUE(page.FindText("Copying the disc image").has_value()) << page.Describe();
+        ASSERT_TRUE(page.FindTextMatching(detail).has_value()) << page.Describe();
+        const PageItem* stop = page.FindItem("Stop");
+        ASSERT_NE(stop, nullptr);
+        EXPECT_FALSE(stop->disabled);
+        const PageItem* choose = page.FindItem("Choose a disc image...");
+        ASSERT_NE(choose, nullptr);
+        EXPECT_TRUE(choose->disabled);
+    }
+    EXPECT_FALSE(app.source.ok) << "the copy counts as chosen only once it is adopted";
+
+    go.Open();
+    ASSERT_TRUE(test::WaitUntilIdle(app));
+    Draw();
+    ASSERT_TRUE(app.source.ok) << app.source.error;
+    EXPECT_EQ(app.source.source, image);
+    EXPECT_EQ(app.source.region, "Europe");
+    EXPECT_TRUE(page.FindText("Europe").has_value()) << page.Describe();
+    EXPECT_EQ(app.builder->ReadStringSetting("game"), PathToUtf8(image));
+    EXPECT_THAT(NamesInAssets(), testing::ElementsAre("Velmora (Europe).iso"));
+    EXPECT_EQ(fs::file_size(app.builder->PlayFolder() / "assets" / image.filename()), fs::file_size(image));
+    std::lock_guard<std::mutex> lock(app.mutex);
+    EXPECT_EQ(app.error, "");
+}
+
+TEST_F(LauncherWindowAdoptTest, StopDuringTheCopyLeavesNothingChosen) {
+    ChooseTheImage();
+    Draw(1);
+    ASSERT_TRUE(page.Click("Stop", draw));
+    go.Open();
+    ASSERT_TRUE(test::WaitUntilIdle(app));
+    Draw();
+    EXPECT_FALSE(app.source.ok);
+    {
+        std::lock_guard<std::mutex> lock(app.mutex);
+        EXPECT_EQ(app.error, "Stopped. Press the button again to carry on where it left off.");
+    }
+    EXPECT_TRUE(page.FindText("Stopped. Press the button again to carry on where it left off.").has_value())
+        << page.Describe();
+    EXPECT_THAT(NamesInAssets(), testing::IsEmpty()) << "no copy, whole or partial, is left";
+    EXPECT_EQ(app.builder->ReadStringSetting("game"), "");
+}
+
+// A Stop pressed during an earlier task does not end the next copy at its first block.
+TEST_F(LauncherWindowAdoptTest, AStopLeftFromAnEarlierTaskDoesNotStopTheCopy) {
+    app.builder->cancel = true;
+    ChooseTheImage();
+    go.Open();
+    ASSERT_TRUE(test::WaitUntilIdle(app));
+    Draw();
+    EXPECT_TRUE(app.source.ok) << app.source.error;
+    EXPECT_THAT(NamesInAssets(), testing::ElementsAre("Velmora (Europe).iso"));
+}
+
 // The Log page, in a window of the launcher's own size.
 
 class LauncherWindowLogTest : public LauncherWindowTest {
@@ -629,10 +763,18 @@ protected:
     }
     // Lines scrolled out of view are not drawn.
     bool Shows(int line) const {
+        const std::string text = "line " + std::to_string(line);
         for (const TextRun& run : page.runs()) {
-            if (run.text == "line " + std::to_string(line)) return true;
+            if (run.text == text || run.text.rfind(text + " ", 0) == 0) return true;
         }
         return false;
+    }
+    // The log's child window.
+    static const ImGuiWindow* LogWindow() {
+        for (const ImGuiWindow* window : ImGui::GetCurrentContext()->Windows) {
+            if (std::string(window->Name).find("/log_") != std::string::npos) return window;
+        }
+        return nullptr;
     }
 };
 
@@ -666,6 +808,39 @@ TEST_F(LauncherWindowLogTest, AViewScrolledUpStaysWhereItIs) {
     Draw();
     EXPECT_TRUE(Shows(0)) << page.Describe();
     EXPECT_FALSE(Shows(249));
+}
+
+// Only the lines in view are laid out: a long line far above the view widens nothing until the
+// view reaches it.
+TEST_F(LauncherWindowLogTest, OnlyTheLinesInViewAreLaidOut) {
+    app.section = 3;
+    // Shorter than the 2000 characters past which ImGui itself measures no text out of view.
+    OnLogLine(app, "line 0 " + std::string(1500, 'w'));
+    AddLines(1, 2000);
+    Draw(3);
+    const ImGuiWindow* log = LogWindow();
+    ASSERT_NE(log, nullptr);
+    std::vector<int> shown;
+    for (int line = 0; line < 2000; ++line) {
+        if (Shows(line)) shown.push_back(line);
+    }
+    ASSERT_FALSE(shown.empty()) << page.Describe();
+    EXPECT_EQ(shown.back(), 1999);
+    // The rows between the first and the last one drawn are all there, and no more than fit.
+    EXPECT_EQ(shown.size(), static_cast<std::size_t>(shown.back() - shown.front() + 1));
+    EXPECT_LE(shown.size() * ImGui::GetTextLineHeightWithSpacing(), log->InnerRect.GetHeight() + 2.0f * kS);
+    EXPECT_EQ(log->ScrollMax.x, 0.0f) << "the long line, far out of view, was laid out";
+    EXPECT_GE(log->ScrollMax.y, 1990.0f * ImGui::GetTextLineHeightWithSpacing() - log->InnerRect.GetHeight());
+
+    ImGuiIO& io = ImGui::GetIO();
+    io.MousePos = ImVec2(450.0f, 300.0f);
+    io.MouseWheel = 100000.0f;
+    Draw(1);
+    io.MouseWheel = 0.0f;
+    Draw();
+    ASSERT_TRUE(Shows(1)) << page.Describe();
+    EXPECT_FALSE(Shows(1999));
+    EXPECT_GT(LogWindow()->ScrollMax.x, 1000.0f) << "the long line in view widens the log";
 }
 
 // The tasks.

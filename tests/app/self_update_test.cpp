@@ -169,6 +169,26 @@ TEST_F(SelfUpdateTest, AFailedPlacementMovesBackFromTheNumberedName) {
     EXPECT_FALSE(app.restartPending);
 }
 
+// Neither the new file nor the running one gets the launcher's name back: the message says where
+// this launcher now is.
+TEST_F(SelfUpdateTest, AFailedMoveBackSaysWhereThisLauncherIs) {
+    files.move = [this](const fs::path& from, const fs::path& to) {
+        // The placement and the move back fail.
+        if (++moves >= 2) return false;
+        std::string systemText;
+        return MoveFileReplacing(from, to, systemText);
+    };
+    std::string error;
+    EXPECT_FALSE(Update(Publish(newBytes), error));
+    EXPECT_EQ(moves, 3);
+    EXPECT_EQ(error,
+              PlaceFailure(newPath) + " This launcher could not be put back either: it is now " + PathToUtf8(old) + ".");
+    EXPECT_EQ(test::ReadFile(old), oldBytes);
+    EXPECT_EQ(test::ReadFile(newPath), newBytes);
+    EXPECT_FALSE(fs::exists(exe));
+    EXPECT_FALSE(app.restartPending);
+}
+
 TEST_F(SelfUpdateTest, EveryReplacedNameTakenFailsWithoutMovingAnything) {
     test::WriteFile(old, "running");
     locked.insert(old);
@@ -238,7 +258,7 @@ TEST_P(SelfUpdateDownloadTest, AFailedDownloadMovesNothing) {
     switch (GetParam().fault) {
     case Fault::WrongDigest:
         release.sha256 = test::Sha256Of("other bytes");
-        expected = "the download of launcher.exe.new is damaged (checksum), trying again";
+        expected = "the download of launcher.exe.new is damaged (checksum), given up after 5 tries";
         break;
     case Fault::NotFound:
         release.url += ".missing";

@@ -142,6 +142,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "update check: the latest release is V1.2.0, this launcher is v1.2", false, false},
         CheckCase{"OlderReleaseNotOffered", "v1.2", "v1.1", GameState::NotInstalled, false,
                   "update check: the latest release is v1.1, this launcher is v1.2", false, false},
+        // The tag as the answer's JSON spells it: a line break, which the log must not pass on.
+        CheckCase{"ALineBreakInTheTagIsLoggedEscaped", "v1.2", "v1.1\\n12:00:00 forged", GameState::NotInstalled, false,
+                  "update check: the latest release is v1.1\\n12:00:00 forged, this launcher is v1.2", false, false},
         CheckCase{"NoPublishedRelease", "v1.2", "", GameState::NotInstalled, false,
                   "update check: the server answered 404 for ",
                   false, false},

@@ -98,6 +98,29 @@ TEST_F(BuilderTest, TheFirstLogLineMakesTheBaseFolder) {
     EXPECT_THAT(seen, testing::ElementsAre("game chosen: M\xC3\xBCnchen.iso"));
 }
 
+// Text from outside cannot forge a line of its own: each event is one line, its control
+// characters escaped, in the file and for the callback alike.
+TEST_F(BuilderTest, ControlCharactersAreLoggedEscaped) {
+    const struct {
+        std::string text;
+        std::string logged;
+    } cases[] = {
+        {"update check: v1.2\n12:00:00 play at start: forged", "update check: v1.2\\n12:00:00 play at start: forged"},
+        {"tag v1\r\nx", "tag v1\\r\\nx"},
+        {std::string("nul \0 esc \x1b[31m del \x7f", 21), "nul \\x00 esc \\x1b[31m del \\x7f"},
+        {"a\tb M\xC3\xBCnchen", "a\tb M\xC3\xBCnchen"},
+    };
+    std::vector<std::string> seen;
+    builder->logCallback = [&](const std::string& line) { seen.push_back(line); };
+    std::vector<std::string> expected;
+    for (const auto& c : cases) {
+        builder->Log(c.text);
+        expected.push_back(c.logged);
+    }
+    EXPECT_EQ(LoggedTexts(), expected);
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(BuilderTest, TheLogIsAppendedToAcrossBuilders) {
     WriteFile(base / "launcher.log", "10:00:00 earlier\n");
     builder->Log("later");

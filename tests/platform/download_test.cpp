@@ -87,7 +87,7 @@ TEST_F(DownloadTest, AWrongContentRangeEndsWithTheRightFile) {
 TEST_F(DownloadTest, FiveDamagedTransfersFailAndLeaveNoPartialFile) {
     const std::string wrong(64, 'a');
     EXPECT_FALSE(Fetch(LoopbackUrl("http", "/files/small.txt"), wrong, 0));
-    EXPECT_EQ(error, "the download of data.bin is damaged (checksum), trying again");
+    EXPECT_EQ(error, "the download of data.bin is damaged (checksum), given up after 5 tries");
     EXPECT_FALSE(fs::exists(Partial()));
     EXPECT_FALSE(fs::exists(destination));
 }
@@ -209,11 +209,28 @@ TEST_F(CutShortTest, ALongerTransferIsRemovedAndFetchedAgain) {
     EXPECT_EQ(http.offsets, (std::vector<std::uint64_t>{0, 0}));
 }
 
-TEST_F(CutShortTest, ATransferThatStaysTooLongFailsWithItsOwnMessage) {
-    http.answers["u"] = {{true, content + "extra", "", 0}};
-    EXPECT_FALSE(Download(http, "u", temp / "f.bin", "", content.size(), {}, nullptr, error));
-    EXPECT_EQ(error, "the download of f.bin is larger than expected, trying again");
-    EXPECT_EQ(http.asked.size(), 5u);
+// The last pass's finding ends the message; the download's own findings say that it gave up.
+TEST_F(CutShortTest, TheLastPassGivesTheMessage) {
+    const struct {
+        const char* name;
+        std::vector<test::FakeHttp::Answer> answers;
+        std::string error;
+    } cases[] = {
+        {"too long", {{true, content + "extra", "", 0}},
+         "the download of f.bin is larger than expected, given up after 5 tries"},
+        {"always short", {{true, content.substr(0, 700), "", 2000}},
+         "the download of f.bin ended early, given up after 5 tries"},
+        {"short, then the transfer fails", {{true, content.substr(0, 700), "", 2000}, {false, "", "the line broke", 0}},
+         "the line broke"},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder folder;
+        test::FakeHttp server;
+        server.answers["u"] = c.answers;
+        EXPECT_FALSE(Download(server, "u", folder.path() / "f.bin", "", content.size(), {}, nullptr, error)) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+        EXPECT_EQ(server.asked.size(), 5u) << c.name;
+    }
 }
 
 TEST_F(CutShortTest, AFetchedTextCutShortIsAskedForAgain) {
