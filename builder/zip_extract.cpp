@@ -341,7 +341,7 @@ bool ExtractZip(const fs::path& archive, const fs::path& destination, const Entr
         const EntryAttributes kind = AttributesOf(zip.get(), i, name);
         if (mapped.empty() || kind.folder) continue;
         if (!IsSafeRelativePath(mapped)) {
-            error = "unsafe path in " + archiveText + ": " + name;
+            error = "unsafe path in " + archiveText + ": " + EscapedEntryName(name);
             return false;
         }
         fs::path target;

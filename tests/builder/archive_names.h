@@ -11,7 +11,7 @@ struct ArchiveName {
 
 // Entry names that must never be written under a destination. tests/support/make_zip_fixtures.py
 // writes an archive for each (but the empty one), named after the hexadecimal form of the entry.
-inline constexpr std::array<ArchiveName, 20> kUnsafeNames = {{
+inline constexpr std::array<ArchiveName, 21> kUnsafeNames = {{
     {"empty", ""},
     {"rooted", "/x"},
     {"rooted_backslash", "\\x"},
@@ -32,6 +32,7 @@ inline constexpr std::array<ArchiveName, 20> kUnsafeNames = {{
     {"device_inside", "a/aux"},
     {"port", "COM1.txt"},
     {"printer", "lpt9"},
+    {"control_byte", "a\x01z.txt"},
 }};
 
 }  // namespace launcher::test

@@ -26,6 +26,7 @@ S_IFLNK = 0o120000
 UNSAFE_NAMES = [
     "/x", "\\x", "C:x", "x:y", "..", "a/..", "a/../b", "a\\..\\b", ".. /x", "a/.. /../x",
     "hdd./x", "Logs /x", "x.", "NUL", "nul.txt", "NUL .txt", "a/aux", "COM1.txt", "lpt9",
+    "a\x01z.txt",
 ]
 
 WORK_FOLDER = "compiler/work"
