@@ -769,6 +769,15 @@ protected:
         }
         return false;
     }
+    // The wheel, over the log, turned by wheel towards its top.
+    void ScrollToTheTop(float wheel) {
+        ImGuiIO& io = ImGui::GetIO();
+        io.MousePos = ImVec2(450.0f, 300.0f);
+        io.MouseWheel = wheel;
+        Draw(1);
+        io.MouseWheel = 0.0f;
+        Draw();
+    }
     // The log's child window.
     static const ImGuiWindow* LogWindow() {
         for (const ImGuiWindow* window : ImGui::GetCurrentContext()->Windows) {
@@ -795,13 +804,7 @@ TEST_F(LauncherWindowLogTest, AViewScrolledUpStaysWhereItIs) {
     app.section = 3;
     AddLines(0, 200);
     Draw(3);
-    // The wheel, over the log, back to its top.
-    ImGuiIO& io = ImGui::GetIO();
-    io.MousePos = ImVec2(450.0f, 300.0f);
-    io.MouseWheel = 1000.0f;
-    Draw(1);
-    io.MouseWheel = 0.0f;
-    Draw();
+    ScrollToTheTop(1000.0f);
     ASSERT_TRUE(Shows(0)) << page.Describe();
 
     AddLines(200, 250);
@@ -832,12 +835,7 @@ TEST_F(LauncherWindowLogTest, OnlyTheLinesInViewAreLaidOut) {
     EXPECT_EQ(log->ScrollMax.x, 0.0f) << "the long line, far out of view, was laid out";
     EXPECT_GE(log->ScrollMax.y, 1990.0f * ImGui::GetTextLineHeightWithSpacing() - log->InnerRect.GetHeight());
 
-    ImGuiIO& io = ImGui::GetIO();
-    io.MousePos = ImVec2(450.0f, 300.0f);
-    io.MouseWheel = 100000.0f;
-    Draw(1);
-    io.MouseWheel = 0.0f;
-    Draw();
+    ScrollToTheTop(100000.0f);
     ASSERT_TRUE(Shows(1)) << page.Describe();
     EXPECT_FALSE(Shows(1999));
     EXPECT_GT(LogWindow()->ScrollMax.x, 1000.0f) << "the long line in view widens the log";
