@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "tests/support/held_file.h"
 #endif
 
 #include "builder/package_pipeline.h"
@@ -29,26 +29,7 @@ constexpr char kWaitTitle[] = "Putting the new version in place";
 constexpr char kStamp[] = "the stamp";
 
 #ifdef _WIN32
-// A file opened as a running game or a scanner would: others may read and write it, not delete it.
-class HeldFile {
-public:
-    explicit HeldFile(const fs::path& file)
-        : handle_(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)) {
-        EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << PathToUtf8(file);
-    }
-    ~HeldFile() { Close(); }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-
-    void Close() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE handle_;
-};
+using test::HeldFile;
 #endif
 
 class ReplaceGameTest : public testing::Test {
