@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #ifdef _WIN32
@@ -30,19 +31,28 @@ using testing::ElementsAre;
 using testing::IsEmpty;
 
 // Makes the atomic writer fail for one target: something stands at its temporary name that the
-// clearing of MUSIC leaves (it removes folders only). Natively a link into a folder that is not
-// there, on Windows a file held open without sharing. The writer removes what stood there when it
-// fails, so the next write goes through.
+// writer cannot clear and the clearing of MUSIC leaves (it removes folders only). On Windows a file
+// held open without sharing; natively, as root, an immutable file (chattr +i); elsewhere a folder
+// whose read-only subfolder keeps a file. Once released, the next write goes through.
 class WriteBlocker {
 public:
-    explicit WriteBlocker(fs::path target) : partial_(std::move(target += ".partial")) {
+    WriteBlocker(Platform& platform, fs::path target) : partial_(std::move(target += ".partial")) {
         fs::create_directories(partial_.parent_path());
 #ifdef _WIN32
+        (void)platform;
         handle_ = CreateFileW(partial_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot hold " << PathToUtf8(partial_);
 #else
-        fs::create_symlink("no-such-folder/partial", partial_);
+        if (geteuid() == 0) {
+            std::ofstream(partial_).put('x');
+            immutable_ = std::make_unique<ImmutableFile>(platform, partial_);
+            if (!immutable_->made()) ADD_FAILURE() << "cannot make " << PathToUtf8(partial_) << " immutable";
+        } else {
+            fs::create_directories(partial_ / "kept");
+            std::ofstream(partial_ / "kept" / "file").put('x');
+            chmod((partial_ / "kept").c_str(), 0555);
+        }
 #endif
     }
     ~WriteBlocker() { Release(); }
@@ -53,15 +63,20 @@ public:
 #ifdef _WIN32
         if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
         handle_ = INVALID_HANDLE_VALUE;
+#else
+        immutable_.reset();
+        chmod((partial_ / "kept").c_str(), 0755);
 #endif
         std::error_code ec;
-        fs::remove(partial_, ec);
+        fs::remove_all(partial_, ec);
     }
 
 private:
     fs::path partial_;
 #ifdef _WIN32
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+    std::unique_ptr<ImmutableFile> immutable_;
 #endif
 };
 
@@ -231,7 +246,7 @@ TEST_F(MusicImportFaultTest, ACacheThatCannotBeWrittenLeavesNoDatabaseAndNoStale
 
     // A soundtrack that sorts first moves every song to another file name.
     AddFakeSong(library / "Blues" / "b1.mp3", "duration=2\n", "wma of Blues/b1.mp3");
-    WriteBlocker blocker(Music() / "launcher-music.json");
+    WriteBlocker blocker(*platform, Music() / "launcher-music.json");
     result = "untouched";
     EXPECT_FALSE(Import(library));
     blocker.Release();
@@ -251,7 +266,7 @@ TEST_F(MusicImportFaultTest, ACacheThatCannotBeWrittenLeavesNoDatabaseAndNoStale
 
 TEST_F(MusicImportFaultTest, ADatabaseThatCannotBeWrittenIsReportedAndTheNextImportGoesOn) {
     const fs::path library = MakeLibrary();
-    WriteBlocker blocker(Music() / "ST.DB");
+    WriteBlocker blocker(*platform, Music() / "ST.DB");
     EXPECT_FALSE(Import(library));
     blocker.Release();
     EXPECT_THAT(error, testing::StartsWith("Could not write " + PathToUtf8(Music() / "ST.DB") + " ("));
