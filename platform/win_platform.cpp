@@ -30,6 +30,9 @@ public:
     bool ExtractMsi(const std::filesystem::path& msi, const std::filesystem::path& targetFolder,
                     std::string& error) override {
         const std::filesystem::path log = MsiLogPath(msi, targetFolder);
+        // msiexec cannot open a log in a folder that is not there.
+        std::error_code ignored;
+        std::filesystem::create_directories(log.parent_path(), ignored);
         std::wstring target = targetFolder.wstring();
         // A trailing backslash would escape the closing quote.
         while (!target.empty() && target.back() == L'\\') target.pop_back();
@@ -43,7 +46,6 @@ public:
             [&details](const std::string& line) { details += line + "\n"; }, nullptr);
         if (code == 0 || code == 3010) {
             // The verbose log is kept only when it tells why an installer failed.
-            std::error_code ignored;
             std::filesystem::remove(log, ignored);
             return true;
         }

@@ -105,7 +105,7 @@ TEST_F(GitRunTest, WithoutADownloadedGitTheBareGitRuns) {
     // Wine's PATH has no git.
     EXPECT_EQ(builder->Git({"config", "--get", "safe.directory"}, &capture, error), -1);
     ASSERT_EQ(logged.size(), 1u);
-    EXPECT_THAT(logged[0], StartsWith("git: cannot start git config --get safe.directory ("));
+    EXPECT_THAT(logged[0], StartsWith("git: cannot start git -c core.longpaths=true config --get safe.directory ("));
     EXPECT_EQ(capture, logged[0].substr(5) + "\n");
     EXPECT_EQ(error, "git config failed (-1), see launcher.log");
 #else
