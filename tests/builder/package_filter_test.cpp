@@ -13,7 +13,7 @@
 #include "tests/support/temp_folder.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "tests/support/short_name.h"
 #endif
 
 namespace launcher {
@@ -149,14 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
     test::CaseName());
 
 #ifdef _WIN32
-// The short name the file system gives path (NTFS: SCREEN~1; Wine: SCRE~0VF and the like).
-std::string ShortNameOf(const std::filesystem::path& path) {
-    wchar_t buffer[MAX_PATH] = {};
-    const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
-    EXPECT_GT(length, 0u) << PathToUtf8(path);
-    EXPECT_LT(length, static_cast<DWORD>(MAX_PATH));
-    return PathToUtf8(std::filesystem::path(std::wstring(buffer, length)).filename());
-}
+using test::ShortNameOf;
 
 // Entries named by the short name of one of the user's folders or settings files in the play
 // folder are skipped; the short name of a folder of the game's own is unpacked.

@@ -5,6 +5,7 @@
 
 #ifdef _WIN32
 #include "tests/support/held_file.h"
+#include "tests/support/short_name.h"
 #endif
 
 #include "builder/package_pipeline.h"
@@ -187,13 +188,7 @@ INSTANTIATE_TEST_SUITE_P(Names, ReplaceProtectedTest,
                          test::CaseName());
 
 #ifdef _WIN32
-std::string ShortNameOf(const fs::path& path) {
-    wchar_t buffer[MAX_PATH] = {};
-    const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
-    EXPECT_GT(length, 0u) << PathToUtf8(path);
-    EXPECT_LT(length, static_cast<DWORD>(MAX_PATH));
-    return PathToUtf8(fs::path(std::wstring(buffer, length)).filename());
-}
+using test::ShortNameOf;
 
 // Side-folder entries named by the short names of the user's screenshots folder and settings file:
 // the target would open the user's own, so they stay where they are.
