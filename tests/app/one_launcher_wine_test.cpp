@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/one_launcher_win.h"
+#include "tests/support/started_program.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
@@ -28,16 +29,9 @@ constexpr DWORD kEndMilliseconds = 30000;
 class RunningLauncher {
 public:
     explicit RunningLauncher(const fs::path& program) {
-        std::wstring line = L"\"" + program.wstring() + L"\" --play";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           program.parent_path().c_str(), &startup, &process)) {
-            CloseHandle(process.hThread);
-            handle_ = process.hProcess;
-            id_ = process.dwProcessId;
-        }
+        const test::StartedProgram started = test::StartProgram(program, L"--play");
+        handle_ = started.process;
+        id_ = started.id;
     }
     ~RunningLauncher() {
         if (handle_ == nullptr) return;

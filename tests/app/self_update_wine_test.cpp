@@ -17,6 +17,7 @@
 #include "tests/app/connected_app.h"
 #include "tests/support/code_host.h"
 #include "tests/support/digests.h"
+#include "tests/support/started_program.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
@@ -30,17 +31,8 @@ constexpr char kRepo[] = "velmora-port/velmora2";
 // A program started with its own handle, ended by it when the test ends.
 class RunningCopy {
 public:
-    RunningCopy(const fs::path& program, const std::wstring& arguments) {
-        std::wstring line = L"\"" + program.wstring() + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           program.parent_path().c_str(), &startup, &process)) {
-            CloseHandle(process.hThread);
-            handle_ = process.hProcess;
-        }
-    }
+    RunningCopy(const fs::path& program, const std::wstring& arguments)
+        : handle_(test::StartProgram(program, arguments).process) {}
     ~RunningCopy() { End(); }
     RunningCopy(const RunningCopy&) = delete;
     RunningCopy& operator=(const RunningCopy&) = delete;
