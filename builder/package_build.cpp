@@ -16,7 +16,6 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
-constexpr char kStampName[] = "package.stamp";
 
 // The folder that holds the launcher's executable: the base folder's parent.
 fs::path LauncherFolder(const fs::path& baseFolder) {
@@ -72,7 +71,7 @@ bool Builder::BuildPackage(std::string& error) {
     }
 
     phase.exchange(2);
-    const fs::path sideStamp = run.sideFolder / kStampName;
+    const fs::path sideStamp = run.sideFolder / kPackageStampName;
     std::string unpacked;
     if (!LoadFile(sideStamp, unpacked) || unpacked != run.stamp) {
         // What is left of another package (a file held open) would be moved into the game with it.
@@ -86,7 +85,7 @@ bool Builder::BuildPackage(std::string& error) {
         std::string stampError;
         WriteFileAtomically(sideStamp, run.stamp, AtomicWriteOptions{}, stampError);
         // Only a package this launcher downloaded is its to delete.
-        if (run.packagePath.parent_path() == run.downloadsFolder) fs::remove(run.packagePath, run.ignoredError);
+        if (run.packagePath.parent_path() == run.downloadsFolder) fs::remove(run.packagePath, run.fileError);
     }
 
     phase.exchange(3);
@@ -101,7 +100,7 @@ bool Builder::BuildPackage(std::string& error) {
     }
     // A stop during the move ends with the stage's own message: what moved stays moved.
     if (!Stage("replace the game", [this, &run] { return ReplaceGameStage(*this, run); })) return Fail(run.error);
-    RemoveTree(run.sideFolder, run.ignoredError);
+    RemoveTree(run.sideFolder, run.fileError);
     if (!IsInstalled()) return Fail("The game was put in place but is not complete, see launcher.log");
 
     phase.exchange(4);

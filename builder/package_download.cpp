@@ -67,12 +67,12 @@ bool DownloadPackageStage(Builder& builder, PackageRun& run) {
     run.stamp = sha256;
     run.packageSize = size;
 
-    fs::create_directories(run.downloadsFolder, run.ignoredError);
+    fs::create_directories(run.downloadsFolder, run.fileError);
     run.packagePath = run.downloadsFolder / Utf8Path(run.packageName);
 
     // The side folder already holds this package (a run that stopped while preparing the code).
     std::string unpackedStamp;
-    if (LoadFile(run.sideFolder / "package.stamp", unpackedStamp) && unpackedStamp == sha256) return true;
+    if (LoadFile(run.sideFolder / kPackageStampName, unpackedStamp) && unpackedStamp == sha256) return true;
 
     builder.Report(kDownloadTitle, "", 0.0);
     return Download(

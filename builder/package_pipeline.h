@@ -12,6 +12,9 @@
 
 namespace launcher {
 
+// The mark of the unpacked package, in the side folder and then in the play folder: its SHA-256.
+inline constexpr char kPackageStampName[] = "package.stamp";
+
 struct PackageRun {
     std::string packageName;                // the package's file name, from the game description
     std::string stamp;                      // what marks the unpacked package in its side folder
@@ -19,7 +22,7 @@ struct PackageRun {
     std::filesystem::path packagePath;      // where the package file is, once known
     std::filesystem::path sideFolder;       // play/.next: where the package is unpacked and prepared
     std::uint64_t packageSize = 0;          // the description's "size"; 0 when it gives none
-    std::error_code ignoredError;           // for calls whose failure is not the run's
+    std::error_code fileError;              // the error of the last file-system call given it
     std::string failureReason;              // the text of the port's last "failed " line
     std::int64_t prepareCodeStart = 0;      // steady-clock nanoseconds when the port was started
     std::string error;                      // the message of a failed stage

@@ -103,7 +103,7 @@ void PackageUnpackProgress(Builder& builder, std::uint64_t done, std::uint64_t t
 
 bool UnpackPackageStage(Builder& builder, PackageRun& run) {
     builder.Report(kUnpackTitle, "", 0.0);
-    fs::create_directories(run.sideFolder, run.ignoredError);
+    fs::create_directories(run.sideFolder, run.fileError);
     return ExtractZip(
         run.packagePath, run.sideFolder, PackageEntryFilter(builder.PlayFolder()),
         [&builder](std::uint64_t done, std::uint64_t total) { PackageUnpackProgress(builder, done, total); },

@@ -18,7 +18,6 @@ namespace {
 
 constexpr unsigned kAttempts = 120;
 constexpr std::chrono::milliseconds kWait{1000};
-constexpr char kStampName[] = "package.stamp";
 
 struct SideEntry {
     fs::path path;
@@ -93,24 +92,24 @@ void WriteStamp(const fs::path& file, const std::string& stamp) {
 
 bool ReplaceGameStage(Builder& builder, PackageRun& run) {
     std::vector<SideEntry> entries;
-    if (!ListSideFolder(run.sideFolder, entries, run.ignoredError)) {
-        run.error = "Could not read " + PathToUtf8(run.sideFolder) + ": " + ErrorCodeText(run.ignoredError) +
+    if (!ListSideFolder(run.sideFolder, entries, run.fileError)) {
+        run.error = "Could not read " + PathToUtf8(run.sideFolder) + ": " + ErrorCodeText(run.fileError) +
                     ", see launcher.log";
         return false;
     }
 
     // Once an entry has moved, the side folder no longer holds the package the stamp names.
-    const fs::path sideStamp = run.sideFolder / kStampName;
+    const fs::path sideStamp = run.sideFolder / kPackageStampName;
     std::string stamp;
     const bool stamped = LoadFile(sideStamp, stamp);
     std::error_code ec;
     if (!RemoveTree(sideStamp, ec)) {
         const std::string words = ErrorCodeText(ec);
-        LogFailedTry(builder, kStampName, 1, words);
-        GiveUp(run, kStampName, words);
+        LogFailedTry(builder, kPackageStampName, 1, words);
+        GiveUp(run, kPackageStampName, words);
         return false;
     }
-    CallHook(builder, "stamp removed", kStampName);
+    CallHook(builder, "stamp removed", kPackageStampName);
 
     bool movedAny = false;
     for (const SideEntry& entry : entries) {
@@ -118,14 +117,14 @@ bool ReplaceGameStage(Builder& builder, PackageRun& run) {
         // What stays in the side folder: the user's own folders and settings files under any name
         // that reaches them, and of any type (a file named hdd would otherwise stand against the
         // user's folder for two minutes), and the side folder itself.
-        if (lower == kStampName || IsProtectedTopLevelEntry(builder.PlayFolder(), entry.name)) continue;
+        if (lower == kPackageStampName || IsProtectedTopLevelEntry(builder.PlayFolder(), entry.name)) continue;
         if (!MoveEntry(builder, run, entry)) {
             if (!movedAny && stamped) WriteStamp(sideStamp, stamp);
             return false;
         }
         movedAny = true;
     }
-    if (stamped) WriteStamp(builder.PlayFolder() / kStampName, stamp);
+    if (stamped) WriteStamp(builder.PlayFolder() / kPackageStampName, stamp);
     return true;
 }
 
