@@ -12,21 +12,6 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-// The pieces between separators, an empty first or last piece included.
-std::vector<std::string_view> Components(std::string_view name) {
-    std::vector<std::string_view> pieces;
-    size_t start = 0;
-    for (size_t i = 0; i <= name.size(); ++i) {
-        if (i == name.size() || IsSeparator(name[i])) {
-            pieces.push_back(name.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    return pieces;
-}
-
 // Win32 opens the device, not a file, for these names whatever follows the first '.', and it drops
 // the blanks before that dot ("NUL .txt" is the null device too).
 bool IsDeviceName(std::string_view component) {
@@ -43,25 +28,35 @@ bool IsDeviceName(std::string_view component) {
 
 }  // namespace
 
+std::vector<std::string_view> NamedPieces(std::string_view name, bool backslashSeparates) {
+    std::vector<std::string_view> pieces;
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || name[i] == '/' || (backslashSeparates && name[i] == '\\')) {
+            const std::string_view piece = name.substr(start, i - start);
+            if (!piece.empty() && piece != ".") pieces.push_back(piece);
+            start = i + 1;
+        }
+    }
+    return pieces;
+}
+
 bool IsSafeRelativePath(const std::string& name) {
-    if (name.empty() || IsSeparator(name.front())) return false;
+    if (name.empty() || name.front() == '/' || name.front() == '\\') return false;
     if (name.find(':') != std::string::npos) return false;
     // The system ends a name at a NUL and writes none of the other control bytes as given.
     if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
         return false;
     }
-    bool namesSomething = false;
-    for (std::string_view component : Components(name)) {
-        if (component == "..") return false;
+    const std::vector<std::string_view> pieces = NamedPieces(name);
+    for (std::string_view piece : pieces) {
+        if (piece == "..") return false;
         // Win32 drops trailing dots and blanks, so "hdd./x" would be written to hdd/x.
-        if (component != "." && !component.empty() && (component.back() == '.' || component.back() == ' ')) {
-            return false;
-        }
-        if (!component.empty() && IsDeviceName(component)) return false;
-        if (!component.empty() && component != ".") namesSomething = true;
+        if (piece.back() == '.' || piece.back() == ' ') return false;
+        if (IsDeviceName(piece)) return false;
     }
-    // Only "." and empty pieces: the destination itself.
-    return namesSomething;
+    // No pieces: the name stands for the destination itself.
+    return !pieces.empty();
 }
 
 std::string EscapedEntryName(const std::string& name) {
@@ -82,10 +77,7 @@ std::string EscapedEntryName(const std::string& name) {
 
 fs::path JoinPath(const fs::path& destination, const std::string& name) {
     fs::path joined = destination;
-    for (std::string_view component : Components(name)) {
-        if (component.empty() || component == ".") continue;
-        joined /= Utf8Path(std::string(component));
-    }
+    for (std::string_view piece : NamedPieces(name)) joined /= Utf8Path(std::string(piece));
     return joined;
 }
 

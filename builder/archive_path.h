@@ -4,8 +4,15 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace launcher {
+
+// The pieces of an entry name that name something, in order: the text between separators, without
+// the empty and "." pieces. '/' and '\' both separate, as on Windows, unless only '/' is asked for.
+// The pieces point into the name.
+std::vector<std::string_view> NamedPieces(std::string_view name, bool backslashSeparates = true);
 
 // False for a name that could land outside the destination or that Windows would not write as
 // named: empty, rooted, holding ':' or a byte below 0x20, a ".." component, a component (other

@@ -23,20 +23,13 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// The name without its "." and empty components, so that a name spelled with extra "./" pieces or
+// The name without its "." and empty pieces, so that a name spelled with extra "./" pieces or
 // doubled separators meets the same tests as its plain spelling. A final '/' stays.
 std::string Normalised(const std::string& name) {
     std::string normal;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find('/', start);
-        if (end == std::string::npos) end = name.size();
-        const std::string component = name.substr(start, end - start);
-        if (!component.empty() && component != ".") {
-            if (!normal.empty()) normal += '/';
-            normal += component;
-        }
-        start = end + 1;
+    for (std::string_view piece : NamedPieces(name)) {
+        if (!normal.empty()) normal += '/';
+        normal += piece;
     }
     if (EndsWith(name, "/") && !normal.empty()) normal += '/';
     return normal;

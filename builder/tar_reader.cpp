@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "builder/archive_path.h"
@@ -52,28 +53,21 @@ bool IsZeroBlock(const char* bytes, std::size_t size) {
     return std::all_of(bytes, bytes + size, [](char c) { return c == '\0'; });
 }
 
-// NormaliseEntryPath; false when a ".." climbs above the top.
+// NormaliseEntryPath; false when a ".." climbs above the top. In a tar name '\\' is a character.
 bool Normalise(const std::string& name, std::string& normalised) {
-    std::vector<std::string> pieces;
+    std::vector<std::string_view> pieces;
     bool within = true;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find('/', start);
-        if (end == std::string::npos) end = name.size();
-        const std::string piece = name.substr(start, end - start);
-        if (piece == "..") {
-            if (pieces.empty()) {
-                within = false;
-            } else {
-                pieces.pop_back();
-            }
-        } else if (!piece.empty() && piece != ".") {
+    for (std::string_view piece : NamedPieces(name, /*backslashSeparates=*/false)) {
+        if (piece != "..") {
             pieces.push_back(piece);
+        } else if (pieces.empty()) {
+            within = false;
+        } else {
+            pieces.pop_back();
         }
-        start = end + 1;
     }
     normalised.clear();
-    for (const std::string& piece : pieces) {
+    for (std::string_view piece : pieces) {
         if (!normalised.empty()) normalised += '/';
         normalised += piece;
     }
