@@ -365,15 +365,19 @@ TEST_F(ReplaceGameTest, AStopDuringTheMoveEndsTheBuildWithTheMovesOwnText) {
     EXPECT_EQ(builder->phase, 0);
 }
 
+// A file where the side folder should be cannot be listed, whoever runs the test.
 TEST_F(ReplaceGameTest, AListingThatCannotBeOpenedFailsBeforeAnyMove) {
-    run.sideFolder = play / "missing";
+    fs::remove_all(next);
+    test::WriteFile(next, "a file where the side folder should be");
+    test::WriteFile(play / "file.bin", "the installed file");
     EXPECT_FALSE(Replace());
-    const std::string head = "Could not read " + PathToUtf8(run.sideFolder) + ": ";
+    const std::string head = "Could not read " + PathToUtf8(next) + ": ";
     EXPECT_THAT(run.error, StartsWith(head));
     EXPECT_THAT(run.error, testing::EndsWith(", see launcher.log"));
     EXPECT_GT(run.error.size(), head.size() + std::string(", see launcher.log").size());
     EXPECT_THAT(hooks, IsEmpty());
-    EXPECT_EQ(test::ReadFile(next / "package.stamp"), kStamp);
+    EXPECT_EQ(test::PlayTree(play), (std::map<std::string, std::string>{{"file.bin", "the installed file"}}));
+    EXPECT_EQ(test::ReadFile(next), "a file where the side folder should be");
 }
 
 #ifdef _WIN32
