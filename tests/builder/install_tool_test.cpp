@@ -4,6 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -319,6 +323,25 @@ TEST_F(InstallToolTest, AnOldToolThatCannotBeRemovedStopsItBeforeAnyRequest) {
 #endif
     EXPECT_TRUE(Install("ninja")) << error;
 }
+
+#ifdef _WIN32
+// A folder another program holds without sharing cannot be listed. The failure comes from the C
+// library's listing, with an errno value, which the message tells in the C library's words (13,
+// read as a Win32 code, would be "The data is invalid").
+TEST_F(InstallToolTest, AToolFolderThatCannotBeListedIsToldInTheListingsOwnWords) {
+    PublishList();
+    Load();
+    ASSERT_TRUE(Install("ninja")) << error;
+    test::WriteFile(ToolDir("ninja") / ".launcher-stamp", "an older version");
+    const HANDLE held = CreateFileW(ToolDir("ninja").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(Install("ninja"));
+    CloseHandle(held);
+    EXPECT_EQ(error, "Could not remove " + PathToUtf8(builder->ToolDir("ninja")) + ": Permission denied");
+    EXPECT_TRUE(Install("ninja")) << error;
+}
+#endif
 
 // A launcher that ended between a tool's stamp and the removal of its downloads left them behind.
 TEST_F(InstallToolTest, DownloadsLeftBesideAStampedToolGoSilently) {
