@@ -70,21 +70,37 @@ BaseFolderClaim::~BaseFolderClaim() {
     if (mutex_ != nullptr) CloseHandle(mutex_);
 }
 
-bool BaseFolderClaim::Claim(const fs::path& baseFolder, DWORD waitMilliseconds) {
+bool BaseFolderClaim::Claim(const fs::path& baseFolder, DWORD giveWayAfter, DWORD longestWait) {
     const std::string digest = FolderDigest(baseFolder);
     // Never 0, which no window's property list returns for a mark.
     mark_ = static_cast<std::uintptr_t>(std::stoull(digest.substr(0, 15), nullptr, 16)) | 1u;
     mutex_ = CreateMutexW(nullptr, FALSE, MutexName(digest).c_str());
     if (mutex_ == nullptr) return true;
-    const DWORD waited = WaitForSingleObject(mutex_, waitMilliseconds);
-    // An abandoned mutex is held all the same: its launcher ended without letting go.
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-        held_ = true;
-        return true;
+    constexpr DWORD kSlice = 250;
+    const ULONGLONG start = GetTickCount64();
+    DWORD waited = WAIT_TIMEOUT;
+    for (;;) {
+        waited = WaitForSingleObject(mutex_, kSlice);
+        // An abandoned mutex is held all the same: its launcher ended without letting go.
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+            held_ = true;
+            return true;
+        }
+        if (waited != WAIT_TIMEOUT) break;
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= longestWait || (elapsed >= giveWayAfter && HoldersWindow() != nullptr)) break;
     }
     CloseHandle(mutex_);
     mutex_ = nullptr;
+    // A wait that failed guards nothing; a timeout leaves the folder to its holder.
     return waited != WAIT_TIMEOUT;
+}
+
+HWND BaseFolderClaim::HoldersWindow() const {
+    WindowSearch search;
+    search.mark = mark_;
+    EnumWindows(FindMarkedWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 void BaseFolderClaim::MarkWindow(HWND window) const {
@@ -94,13 +110,11 @@ void BaseFolderClaim::MarkWindow(HWND window) const {
 void BaseFolderClaim::UnmarkWindow(HWND window) const { RemovePropW(window, kMarkProperty); }
 
 void BaseFolderClaim::ShowHoldersWindow() const {
-    WindowSearch search;
-    search.mark = mark_;
-    EnumWindows(FindMarkedWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr || !IsWindowVisible(search.found)) return;
+    const HWND window = HoldersWindow();
+    if (window == nullptr || !IsWindowVisible(window)) return;
     // Asynchronous, so that a holder that does not answer cannot hold this launcher up.
-    if (IsIconic(search.found)) ShowWindowAsync(search.found, SW_RESTORE);
-    SetForegroundWindow(search.found);
+    if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
+    SetForegroundWindow(window);
 }
 
 }  // namespace launcher

@@ -18,11 +18,12 @@ public:
     BaseFolderClaim(const BaseFolderClaim&) = delete;
     BaseFolderClaim& operator=(const BaseFolderClaim&) = delete;
 
-    // Waits up to waitMilliseconds for baseFolder's mutex, so that a launcher that is ending (one
-    // that has just started its replacement after a self-update) can let go of it. True when this
+    // Waits for baseFolder's mutex: up to giveWayAfter while the holder shows a window of its own,
+    // and up to longestWait while it shows none (a launcher that is ending, such as one that has
+    // just started its replacement after a self-update, or one still starting). True when this
     // launcher holds it now, or when it cannot be made (nothing is guarded then); false when
     // another launcher keeps it.
-    bool Claim(const std::filesystem::path& baseFolder, DWORD waitMilliseconds);
+    bool Claim(const std::filesystem::path& baseFolder, DWORD giveWayAfter, DWORD longestWait);
     // Marks window as the one of the launcher that holds the folder.
     void MarkWindow(HWND window) const;
     // Takes the mark off before the window is destroyed.
@@ -32,6 +33,8 @@ public:
     void ShowHoldersWindow() const;
 
 private:
+    HWND HoldersWindow() const;
+
     HANDLE mutex_ = nullptr;
     bool held_ = false;
     std::uintptr_t mark_ = 0;

@@ -29,8 +29,10 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"QuenforgeLauncher";
 // DWMWA_USE_IMMERSIVE_DARK_MODE, which older SDK headers do not name.
 constexpr DWORD kImmersiveDarkMode = 20;
-// How long a launcher waits for another on its folder to end before it gives way to it.
-constexpr DWORD kClaimWaitMilliseconds = 5000;
+// How long a launcher waits for another on its folder to end before it gives way to it: a holder
+// with a window of its own is working; one without is ending (or starting), and is given longer.
+constexpr DWORD kClaimGiveWayMilliseconds = 5000;
+constexpr DWORD kClaimLongestMilliseconds = 60000;
 
 // Shared by WndProc and the loop, on the interface thread only.
 // The device objects, made and released together; no view while the device is lost.
@@ -178,7 +180,7 @@ public:
     bool ShiftHeld() override { return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0; }
 
     bool ClaimBaseFolder(const std::filesystem::path& baseFolder) override {
-        if (claim_.Claim(baseFolder, kClaimWaitMilliseconds)) return true;
+        if (claim_.Claim(baseFolder, kClaimGiveWayMilliseconds, kClaimLongestMilliseconds)) return true;
         claim_.ShowHoldersWindow();
         return false;
     }

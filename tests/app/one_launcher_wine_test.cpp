@@ -157,6 +157,22 @@ TEST_F(OneLauncherWineTest, ALauncherStartedAsTheOneOnTheFolderEndsRunsOnceItHas
     EXPECT_EQ(replacement.Close(), 0);
 }
 
+// A holder with no window of its own is ending, however slowly: the new launcher waits past the
+// few seconds it gives a launcher that is at work, and runs once the folder is let go.
+TEST_F(OneLauncherWineTest, ALauncherWaitsForAHolderWithoutAWindowToLetGo) {
+    const fs::path program = PlaceLauncher(temp / "one");
+    const HANDLE mutex = CreateMutexW(nullptr, TRUE, BaseFolderMutexName(temp / "one/Velmora2").c_str());
+    ASSERT_NE(mutex, nullptr);
+    ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    RunningLauncher replacement(program);
+    ASSERT_TRUE(replacement.started());
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    EXPECT_NE(replacement.WaitForWindow(), nullptr) << "the new launcher gave way to a holder that was ending";
+    EXPECT_EQ(replacement.Close(), 0);
+}
+
 TEST(BaseFolderMutexNameWineTest, OneFolderOneNameWhateverTheCaseOfItsPath) {
     test::TempFolder temp;
     fs::create_directories(temp / "Velmora2");
