@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace launcher {
 namespace {
 
@@ -100,14 +102,7 @@ void OnStatus(App& app, const Status& status) {
 }
 
 void OnLogLine(App& app, const std::string& line) {
-    std::string kept;
-    if (line.size() <= kLogLineBytes) {
-        kept = line;
-    } else {
-        std::size_t cut = kLogLineBytes - 3;
-        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-        kept = line.substr(0, cut) + "...";
-    }
+    std::string kept = line.size() <= kLogLineBytes ? line : std::string(Utf8Prefix(line, kLogLineBytes - 3)) + "...";
     std::lock_guard<std::mutex> lock(app.mutex);
     app.log.push_back(std::move(kept));
     if (app.log.size() > kLogLinesKept) app.log.pop_front();

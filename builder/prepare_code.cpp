@@ -2,7 +2,6 @@
 //   progress KIND FILES_DONE FILES_TOTAL BYTES_DONE BYTES_TOTAL   (KIND is not used)
 //   failed REASON                                                  (the last one is the reason)
 //   [...] lines, kept in the log only when they hold "Game code:"; every other line is logged.
-#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -25,11 +24,7 @@ std::string BuildTitle(const Builder& builder) { return "Building " + builder.ga
 constexpr std::size_t kMaxReason = 500;
 
 std::string Reason(const std::string& line, std::size_t from) {
-    std::size_t end = std::min(line.size(), from + kMaxReason);
-    if (end < line.size()) {
-        while (end > from && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) --end;
-    }
-    return line.substr(from, end - from);
+    return std::string(Utf8Prefix(std::string_view(line).substr(from), kMaxReason));
 }
 
 bool StartsWith(const std::string& text, const char* prefix, size_t length) {

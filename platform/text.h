@@ -31,4 +31,8 @@ char AsciiUpper(char c);
 // Equal but for the case of ASCII letters.
 bool AsciiEqualIgnoringCase(std::string_view a, std::string_view b);
 
+// text whole when it has at most maxBytes bytes, else its longest start of at most maxBytes that
+// does not end inside a UTF-8 sequence.
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes);
+
 }  // namespace launcher
