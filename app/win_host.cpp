@@ -90,16 +90,16 @@ bool CreateDevice(HWND window) {
     description.Windowed = TRUE;
     const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_0};
     D3D_FEATURE_LEVEL level{};
+    // Whatever a failed attempt made is released before the next, and after the last.
     for (const D3D_DRIVER_TYPE driver : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
         if (SUCCEEDED(D3D11CreateDeviceAndSwapChain(nullptr, driver, nullptr, 0, levels, 2, D3D11_SDK_VERSION,
                                                     &description, &d3d.swapChain, &d3d.device, &level,
-                                                    &d3d.context))) {
-            if (CreateRenderTarget()) {
-                RefuseAltEnter(window);
-                return true;
-            }
-            ReleaseDevice();
+                                                    &d3d.context)) &&
+            CreateRenderTarget()) {
+            RefuseAltEnter(window);
+            return true;
         }
+        ReleaseDevice();
     }
     return false;
 }
@@ -216,10 +216,7 @@ public:
         const BOOL dark = TRUE;
         DwmSetWindowAttribute(window_, kImmersiveDarkMode, &dark, sizeof dark);
 
-        if (!CreateDevice(window_)) {
-            ReleaseDevice();
-            return WindowOpening::kNoDevice;
-        }
+        if (!CreateDevice(window_)) return WindowOpening::kNoDevice;
         ShowWindow(window_, SW_SHOWDEFAULT);
         return WindowOpening::kOpen;
     }
@@ -303,10 +300,7 @@ public:
         ReleaseDevice();
         // The new swap chain takes the window's size as it is now.
         resizeWidth = resizeHeight = 0;
-        if (!CreateDevice(window_)) {
-            ReleaseDevice();
-            return false;
-        }
+        if (!CreateDevice(window_)) return false;
         rendererStarted_ = ImGui_ImplDX11_Init(d3d.device, d3d.context);
         return rendererStarted_;
     }
