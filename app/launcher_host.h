@@ -27,9 +27,8 @@ public:
     virtual bool Arguments(std::vector<std::string>& arguments) = 0;
     virtual bool ShiftHeld() = 0;
     // Makes this the one launcher that works on baseFolder while it runs. One that is ending there
-    // (the launcher that has just started this one after a self-update) is waited for a few
-    // seconds; false when another launcher keeps the folder, whose window is then brought to the
-    // front.
+    // (the launcher that has just started this one after a self-update) is waited for; false when
+    // another launcher keeps the folder, whose window is then brought to the front.
     virtual bool ClaimBaseFolder(const std::filesystem::path& baseFolder) = 0;
     // A modal error box; owned by the window when ownedByWindow.
     virtual void ShowError(const std::string& text, const std::string& caption, bool ownedByWindow) = 0;

@@ -16,7 +16,6 @@ namespace fs = std::filesystem;
 namespace launcher {
 namespace {
 
-
 // The folder that holds the launcher's executable: the base folder's parent.
 fs::path LauncherFolder(const fs::path& baseFolder) {
     const fs::path base = baseFolder.has_filename() ? baseFolder : baseFolder.parent_path();
