@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/app.h"
@@ -367,11 +366,7 @@ TEST_F(AppStateTest, DestroyingTheAppStopsTheRunningTask) {
     owned->RunTask(
         [&, builder = owned->builder.get()](std::string& error) {
             started.Open();
-            const auto until = std::chrono::steady_clock::now() + test::kTaskDeadline;
-            while (!builder->cancel && std::chrono::steady_clock::now() < until) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            sawCancel = builder->cancel;
+            sawCancel = test::WaitUntil([builder] { return builder->cancel.load(); }, test::kTaskDeadline);
             error = "cancelled";
             return false;
         },

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "app/app.h"
+#include "tests/support/wait_until.h"
 
 namespace launcher::test {
 
@@ -25,12 +25,7 @@ inline constexpr auto kTaskDeadline = std::chrono::seconds(30);
 
 // Waits until the running task has ended; false when it has not by the deadline.
 inline bool WaitUntilIdle(App& app) {
-    const auto until = std::chrono::steady_clock::now() + kTaskDeadline;
-    while (app.busy) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return WaitUntil([&app] { return !app.busy; }, kTaskDeadline);
 }
 
 // Lets the App own a client that the test owns (a CodeHost's, say).

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "app/game_wait_win.h"
 #include "tests/app/played_game.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace launcher {
 namespace {
@@ -45,10 +45,8 @@ TEST(GameWaitWineTest, AGameMayStartAProgramOutsideItsJob) {
     EXPECT_EQ(code, 7u) << "4: the start outside the job was refused";
     EXPECT_EQ(test::RunningProcesses(L"BreakingGame.exe"), 1) << "the wait ended only with the program outside the job";
     // Its file goes with the temporary folder once it has ended.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (test::RunningProcesses(L"BreakingGame.exe") > 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    test::WaitUntil([] { return test::RunningProcesses(L"BreakingGame.exe") == 0; }, std::chrono::seconds(20),
+                    std::chrono::milliseconds(100));
 }
 
 TEST(GameWaitWineTest, AGameThatCannotStartGivesTheSystemsCode) {

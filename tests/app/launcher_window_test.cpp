@@ -660,11 +660,7 @@ protected:
     }
 
     bool WaitUntilHeld() const {
-        const auto until = std::chrono::steady_clock::now() + test::kTaskDeadline;
-        while (!held && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return held;
+        return test::WaitUntil([this] { return held.load(); }, test::kTaskDeadline);
     }
 
     // Chooses the image and returns once its copy waits after the first block.

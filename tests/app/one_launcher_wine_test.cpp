@@ -14,6 +14,7 @@
 #include "tests/support/started_program.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
+#include "tests/support/wait_until.h"
 
 namespace fs = std::filesystem;
 
@@ -25,41 +26,42 @@ constexpr wchar_t kWindowClass[] = L"QuenforgeLauncher";
 constexpr auto kDeadline = std::chrono::seconds(30);
 constexpr DWORD kEndMilliseconds = 30000;
 
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+    return test::WaitUntil(condition, kDeadline, std::chrono::milliseconds(50));
+}
+
 // A launcher started with its own handle; closed, or ended, when the test is done with it.
 class RunningLauncher {
 public:
-    explicit RunningLauncher(const fs::path& program) {
-        const test::StartedProgram started = test::StartProgram(program, L"--play");
-        handle_ = started.process;
-        id_ = started.id;
-    }
+    explicit RunningLauncher(const fs::path& program) : started_(test::StartProgram(program, L"--play")) {}
     ~RunningLauncher() {
-        if (handle_ == nullptr) return;
-        if (WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT) {
-            if (HWND window = FindWindowOf(); window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
-            if (WaitForSingleObject(handle_, kEndMilliseconds) == WAIT_TIMEOUT) TerminateProcess(handle_, 1);
+        if (started_.process == nullptr) return;
+        if (WaitForSingleObject(started_.process, 0) == WAIT_TIMEOUT && Close() == -1) {
+            TerminateProcess(started_.process, 1);
         }
-        CloseHandle(handle_);
+        CloseHandle(started_.process);
     }
     RunningLauncher(const RunningLauncher&) = delete;
     RunningLauncher& operator=(const RunningLauncher&) = delete;
 
-    bool started() const { return handle_ != nullptr; }
+    bool started() const { return started_.process != nullptr; }
 
     // Its visible window; null when none shows before the deadline or the process ends first.
     HWND WaitForWindow() const {
-        const auto until = std::chrono::steady_clock::now() + kDeadline;
-        while (std::chrono::steady_clock::now() < until && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT) {
-            if (HWND window = FindWindowOf(); window != nullptr && IsWindowVisible(window)) return window;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return nullptr;
+        HWND shown = nullptr;
+        WaitUntil([&] {
+            if (HWND window = FindWindowOf(); window != nullptr && IsWindowVisible(window)) shown = window;
+            return shown != nullptr || WaitForSingleObject(started_.process, 0) != WAIT_TIMEOUT;
+        });
+        return shown;
     }
 
     // Its exit code once it has ended; -1 when it has not by the deadline.
     long WaitForEnd() const {
         DWORD code = 0;
-        if (WaitForSingleObject(handle_, kEndMilliseconds) != WAIT_OBJECT_0 || !GetExitCodeProcess(handle_, &code)) {
+        if (WaitForSingleObject(started_.process, kEndMilliseconds) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(started_.process, &code)) {
             return -1;
         }
         return static_cast<long>(code);
@@ -76,24 +78,13 @@ private:
              window = FindWindowExW(nullptr, window, kWindowClass, nullptr)) {
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
-            if (process == id_) return window;
+            if (process == started_.id) return window;
         }
         return nullptr;
     }
 
-    HANDLE handle_ = nullptr;
-    DWORD id_ = 0;
+    test::StartedProgram started_;
 };
-
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-    const auto until = std::chrono::steady_clock::now() + kDeadline;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
 
 class OneLauncherWineTest : public testing::Test {
 protected:

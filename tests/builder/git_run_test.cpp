@@ -11,6 +11,7 @@
 
 #include "tests/builder/source_fixture.h"
 #include "tests/support/case_name.h"
+#include "tests/support/wait_until.h"
 #ifndef _WIN32
 #include "tests/support/port_repo.h"
 #endif
@@ -166,11 +167,8 @@ TEST_F(GitRunTest, TheCancelFlagStopsASleepingGit) {
     test::SetTestEnv("HELPER_TOOL_SLEEP", "60000");
     // Stops it once it has started, which its record shows.
     std::thread stopper([this] {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         std::error_code ec;
-        while (!fs::exists(runsFile, ec) && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        test::WaitUntil([&] { return fs::exists(runsFile, ec); }, std::chrono::seconds(20), std::chrono::milliseconds(20));
         builder->cancel = true;
     });
     const auto start = std::chrono::steady_clock::now();

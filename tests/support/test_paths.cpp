@@ -7,12 +7,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
-#include <thread>
 
 #include "platform/executable_path.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace launcher::test {
 
@@ -29,11 +29,9 @@ std::unique_ptr<Platform> MakeTestPlatform() {
 }
 
 std::vector<std::string> WaitForRecord(const std::filesystem::path& record) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     std::error_code ec;
-    while (!std::filesystem::exists(record, ec) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    WaitUntil([&] { return std::filesystem::exists(record, ec); }, std::chrono::seconds(20),
+              std::chrono::milliseconds(50));
     return ReadLines(record);
 }
 
