@@ -34,7 +34,7 @@ class Pe:
             raise ValueError("not a 64-bit program")
         self.dll_characteristics = struct.unpack_from("<H", data, optional + 70)[0]
         directories = optional + 112
-        self.resource_rva, self.resource_size = struct.unpack_from("<II", data, directories + 2 * 8)
+        (self.resource_rva,) = struct.unpack_from("<I", data, directories + 2 * 8)
         self.sections = []
         table = optional + optional_size
         for i in range(sections):

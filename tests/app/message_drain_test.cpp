@@ -39,6 +39,17 @@ std::deque<std::string> Words(const std::string& text) {
     return words;
 }
 
+// The take of a drain: the next message of queue, which it leaves.
+template <typename Message>
+auto TakeFrom(std::deque<Message>& queue) {
+    return [&queue](Message& message) {
+        if (queue.empty()) return false;
+        message = queue.front();
+        queue.pop_front();
+        return true;
+    };
+}
+
 struct DrainCase {
     std::string name;
     // What the queue holds before the first drain; nothing more arrives.
@@ -57,13 +68,7 @@ TEST_P(MessageDrainTest, StopsAtTheReleaseOfAButtonPressedInTheSameDrain) {
         ASSERT_LT(drains.size(), 10u) << "the drains do not empty the queue";
         std::string dispatched;
         drain.Drain(
-            [&queue](std::string& word) {
-                if (queue.empty()) return false;
-                word = queue.front();
-                queue.pop_front();
-                return true;
-            },
-            ChangeOf,
+            TakeFrom(queue), ChangeOf,
             [&dispatched](const std::string& word) { dispatched += (dispatched.empty() ? "" : " ") + word; });
         drains.push_back(dispatched);
     }
@@ -114,13 +119,7 @@ TEST(MessageDrainWindowTest, AClickWhosePressAndReleaseCameBeforeOneFrameChooses
     ImGuiIO& io = ImGui::GetIO();
     for (int frame = 0; frame < 3; ++frame) {
         drain.Drain(
-            [&queue](MouseMessage& message) {
-                if (queue.empty()) return false;
-                message = queue.front();
-                queue.pop_front();
-                return true;
-            },
-            [](const MouseMessage& message) { return ButtonChange{0, message.pressed}; },
+            TakeFrom(queue), [](const MouseMessage& message) { return ButtonChange{0, message.pressed}; },
             [&io](const MouseMessage& message) {
                 io.MousePos = message.at;
                 io.MouseDown[0] = message.pressed;

@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "tests/app/played_game.h"
 #include "tests/support/digests.h"
+#include "tests/support/started_program.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_paths.h"
 
@@ -33,22 +34,15 @@ std::string JsonPath(const fs::path& path) {
 
 // Runs program and waits for it (a hang guard of a minute); its exit code, or -1.
 long RunAndWait(const fs::path& program) {
-    std::wstring line = L"\"" + program.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        program.parent_path().c_str(), &startup, &process)) {
-        return -1;
-    }
-    CloseHandle(process.hThread);
+    const test::StartedProgram started = test::StartProgram(program, L"");
+    if (started.process == nullptr) return -1;
     DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &code);
+    if (WaitForSingleObject(started.process, 60000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(started.process, &code);
     } else {
-        TerminateProcess(process.hProcess, 1);
+        TerminateProcess(started.process, 1);
     }
-    CloseHandle(process.hProcess);
+    CloseHandle(started.process);
     return static_cast<long>(code);
 }
 

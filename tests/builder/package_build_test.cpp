@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
@@ -20,6 +19,10 @@
 #include "tests/support/immutable_file.h"
 #include "tests/support/regex_matcher.h"
 #include "tests/support/temp_folder.h"
+
+#ifdef _WIN32
+#include "tests/support/held_file.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -219,9 +222,7 @@ TEST_F(PackageBuildTest, ASideFolderThatCannotBeEmptiedStopsTheBuildBeforeTheUnp
     MakeBuilder(&host.http());
     {
 #ifdef _WIN32
-        // An open file cannot be deleted on Windows.
-        std::ifstream held(next / "left.bin");
-        ASSERT_TRUE(held.is_open());
+        const test::HeldFile held(next / "left.bin");
 #else
         const test::ImmutableFile held(*platform, next / "left.bin");
         if (!held.made()) GTEST_SKIP() << "the file system refuses chattr +i here";

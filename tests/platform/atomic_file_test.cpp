@@ -127,9 +127,17 @@ TEST_F(HeldTargetTest, IsLeftAsItWasOtherwise) {
 struct BriefHoldCase {
     const char* name;
     bool holdTheTarget;
-    // Puts temp/new.bin (or, for the atomic writer, the text "new") in place at target.
-    std::function<bool(const fs::path& folder, const fs::path& target, std::string& error)> replace;
+    // Puts source (or, for the atomic writer, the text "new") in place at target.
+    std::function<bool(const fs::path& source, const fs::path& target, std::string& error)> replace;
 };
+
+bool WriteNewAtomically(const fs::path&, const fs::path& target, std::string& error) {
+    return WriteFileAtomically(target, "new", AtomicWriteOptions{}, error);
+}
+
+bool MoveReplacing(const fs::path& source, const fs::path& target, std::string& error) {
+    return MoveFileReplacing(source, target, error);
+}
 
 class BriefHoldTest : public testing::TestWithParam<BriefHoldCase> {
 protected:
@@ -148,7 +156,7 @@ TEST_P(BriefHoldTest, IsWaitedOutAndALongerOneStillFails) {
             test::HeldFile held(GetParam().holdTheTarget ? target : source);
             if (brief) held.CloseAfter(std::chrono::milliseconds(300));
             const auto start = std::chrono::steady_clock::now();
-            replaced = GetParam().replace(temp.path(), target, error);
+            replaced = GetParam().replace(source, target, error);
             const auto took = std::chrono::steady_clock::now() - start;
             // A longer hold is given up on after the second of tries.
             if (!brief) {
@@ -168,26 +176,11 @@ TEST_P(BriefHoldTest, IsWaitedOutAndALongerOneStillFails) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BriefHoldTest,
-    testing::Values(BriefHoldCase{"atomic_write", true,
-                                  [](const fs::path&, const fs::path& target, std::string& error) {
-                                      return WriteFileAtomically(target, "new", AtomicWriteOptions{}, error);
-                                  }},
-                    BriefHoldCase{"commit_of_a_download", true,
-                                  [](const fs::path& folder, const fs::path& target, std::string& error) {
-                                      return CommitFile(folder / "new.bin", target, error);
-                                  }},
-                    BriefHoldCase{"commit_of_a_held_download", false,
-                                  [](const fs::path& folder, const fs::path& target, std::string& error) {
-                                      return CommitFile(folder / "new.bin", target, error);
-                                  }},
-                    BriefHoldCase{"self_update_move", true,
-                                  [](const fs::path& folder, const fs::path& target, std::string& error) {
-                                      return MoveFileReplacing(folder / "new.bin", target, error);
-                                  }},
-                    BriefHoldCase{"self_update_move_of_a_held_download", false,
-                                  [](const fs::path& folder, const fs::path& target, std::string& error) {
-                                      return MoveFileReplacing(folder / "new.bin", target, error);
-                                  }}),
+    testing::Values(BriefHoldCase{"atomic_write", true, WriteNewAtomically},
+                    BriefHoldCase{"commit_of_a_download", true, CommitFile},
+                    BriefHoldCase{"commit_of_a_held_download", false, CommitFile},
+                    BriefHoldCase{"self_update_move", true, MoveReplacing},
+                    BriefHoldCase{"self_update_move_of_a_held_download", false, MoveReplacing}),
     test::CaseName());
 #endif
 

@@ -399,10 +399,9 @@ void WriteText(const std::filesystem::path& file, const std::string& text) {
 //   clone ... REPO DEST   makes DEST/.git with REPO's tip as head and origin, printing two progress
 //                         lines on standard error; 128 when REPO has no tip or DEST is not empty
 //   fetch ...             origin := REPO's tip (128 when it is gone)
-//   reset ...             head := origin
+//   reset ...             head := origin; fails with 128 while .git/index.lock is there, as git does
 //   rev-parse HEAD        prints head; rev-parse of anything else prints origin
 //   submodule ...         does nothing
-//   reset ...             fails with 128 while .git/index.lock is there, as git does
 //   config --get KEY      prints KEY's value from GIT_CONFIG_COUNT and GIT_CONFIG_KEY_n /
 //                         GIT_CONFIG_VALUE_n, the last one winning; 1 when none gives it
 // HELPER_GIT_FAIL=COMMAND makes that command fail with 128; any other command fails with 1.
